@@ -1,0 +1,76 @@
+// A one-shot continuation: the bridge's way of waiting for a store handler.
+// The waiting thread blocks (no spinning) until the handler, on whatever
+// thread the store calls it, resumes it exactly once with a value or an
+// error. A second resume is a programming error and throws.
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+
+namespace tarnwick::health {
+
+class ContinuationMisuse : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+template <class T>
+class Continuation {
+ public:
+  explicit Continuation(std::string_view label) : state_(std::make_shared<State>(std::string(label))) {}
+
+  // Copies share one state: the handler keeps the state alive after the
+  // waiting caller has gone.
+  void resume(T value) const { finish(std::move(value)); }
+  void resumeThrowing(std::exception_ptr error) const { finish(std::move(error)); }
+
+  // Blocks until resumed; returns the value or rethrows the error.
+  T wait() const {
+    std::unique_lock lock(state_->mutex);
+    state_->resumed.wait(lock, [&] { return state_->outcome.has_value(); });
+    if (auto* error = std::get_if<std::exception_ptr>(&*state_->outcome)) std::rethrow_exception(*error);
+    return std::move(std::get<T>(*state_->outcome));
+  }
+
+  const std::string& label() const { return state_->label; }
+
+ private:
+  struct State {
+    explicit State(std::string name) : label(std::move(name)) {}
+    std::string label;
+    std::mutex mutex;
+    std::condition_variable resumed;
+    std::optional<std::variant<T, std::exception_ptr>> outcome;
+  };
+
+  template <class Outcome>
+  void finish(Outcome&& outcome) const {
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->outcome) throw ContinuationMisuse("continuation '" + state_->label + "' resumed twice");
+      state_->outcome.emplace(std::forward<Outcome>(outcome));
+    }
+    state_->resumed.notify_all();
+  }
+
+  std::shared_ptr<State> state_;
+};
+
+// Calls start(continuation), which hands the continuation to a store call,
+// then waits for it to be resumed.
+template <class T, class Start>
+T withContinuation(std::string_view label, Start&& start) {
+  Continuation<T> continuation(label);
+  std::forward<Start>(start)(continuation);
+  return continuation.wait();
+}
+
+}  // namespace tarnwick::health

@@ -1,0 +1,43 @@
+#include "health/instant.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+namespace tarnwick::health {
+namespace {
+
+std::atomic<ClockFunction> installedClock{nullptr};
+
+Instant systemNow() {
+  auto since1970 = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(since1970).count();
+}
+
+}  // namespace
+
+Instant currentInstant() {
+  ClockFunction clock = installedClock.load(std::memory_order_acquire);
+  return clock ? clock() : systemNow();
+}
+
+void setClockForTesting(ClockFunction clock) { installedClock.store(clock, std::memory_order_release); }
+
+Instant calendarDaysBefore(Instant instant, int days) {
+  const Instant fallback = instant - static_cast<double>(days) * 86400.0;
+  if (!std::isfinite(instant) || std::fabs(instant) > 1e15) return fallback;
+  double wholeSeconds = std::floor(instant);
+  double fraction = instant - wholeSeconds;
+  std::time_t seconds = static_cast<std::time_t>(wholeSeconds);
+  std::tm local{};
+  tzset();
+  if (!localtime_r(&seconds, &local)) return fallback;
+  local.tm_mday -= days;
+  local.tm_isdst = -1;  // let the calendar decide whether the earlier day is in summer time
+  std::time_t moved = std::mktime(&local);
+  if (moved == static_cast<std::time_t>(-1)) return fallback;
+  return static_cast<double>(moved) + fraction;
+}
+
+}  // namespace tarnwick::health

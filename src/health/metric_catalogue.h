@@ -1,0 +1,42 @@
+// The seven metric keys the wire speaks of, and for each its label, unit
+// text, health-store type and health-store unit. Keys are matched exactly:
+// case-sensitive, no trimming.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "health/health_store.h"
+
+namespace tarnwick::health {
+
+// The default key lists: the seven keys in canonical order. Equal, but two
+// separate lists, as what may be read and what may be written are separate.
+const std::vector<std::string>& readableTypes();
+const std::vector<std::string>& writableTypes();
+
+// (label, unit text) of a key. A key outside the catalogue gets a label made
+// from the key ("_" to spaces, words capitalised) and an empty unit text.
+std::pair<std::string, std::string> makeMetricLabel(std::string_view key);
+
+// The store's quantity type for "steps", "heart_rate", "hrv", "weight" or
+// "glucose"; nothing for any other key (without asking the store) or when the
+// store does not know the type.
+std::optional<ObjectType> quantityType(HealthStore& store, std::string_view key);
+
+// The unit values of a key are read and written in. Every key outside the
+// five quantity keys, "sleep" and "workout" included, gives the count unit.
+Unit quantityUnit(HealthStore& store, std::string_view key);
+
+// The sample type a key stands for when asking permission or saving: the
+// quantity types, the sleep-analysis category type, the workout type.
+// Nothing for a key outside the catalogue or a type the store lacks.
+std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key);
+
+// The key whose sample type has this identifier, or nothing.
+std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifier);
+
+}  // namespace tarnwick::health

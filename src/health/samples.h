@@ -1,0 +1,71 @@
+// Samples as the health store hands them out and takes them in: a type, a
+// start and an end, and the value of its kind (a quantity, a category value,
+// or a workout's activity and duration).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "health/instant.h"
+#include "health/object_types.h"
+#include "health/units.h"
+
+namespace tarnwick::health {
+
+using MetadataValue = std::variant<bool, double, std::string>;
+using Metadata = std::map<std::string, MetadataValue, std::less<>>;
+
+inline constexpr std::string_view kMetadataKeyIndoorWorkout = "HKIndoorWorkout";
+inline constexpr std::string_view kMetadataKeySyncIdentifier = "HKMetadataKeySyncIdentifier";
+inline constexpr std::string_view kMetadataKeySyncVersion = "HKMetadataKeySyncVersion";
+
+struct QuantitySampleValue {
+  Quantity quantity;
+  bool operator==(const QuantitySampleValue&) const = default;
+};
+
+struct CategorySampleValue {
+  int value = 0;
+  bool operator==(const CategorySampleValue&) const = default;
+};
+
+struct WorkoutValue {
+  int activityType = 0;  // WorkoutActivityType raw value
+  double duration = 0;   // seconds
+  std::optional<Quantity> totalEnergyBurned;
+  std::optional<Quantity> totalDistance;
+  bool operator==(const WorkoutValue&) const = default;
+};
+
+struct Sample {
+  ObjectType type;
+  Instant startDate = 0;
+  Instant endDate = 0;
+  std::variant<QuantitySampleValue, CategorySampleValue, WorkoutValue> value;
+  Metadata metadata;
+  // Name of the application or device that saved the sample. Filled in by the
+  // store when it hands a sample out; ignored when a sample is saved, since
+  // the store records the saving application itself.
+  std::string sourceName;
+
+  // The value of the sample's kind, or nullptr for a sample of another kind.
+  const QuantitySampleValue* asQuantitySample() const { return std::get_if<QuantitySampleValue>(&value); }
+  const CategorySampleValue* asCategorySample() const { return std::get_if<CategorySampleValue>(&value); }
+  const WorkoutValue* asWorkout() const { return std::get_if<WorkoutValue>(&value); }
+
+  bool operator==(const Sample&) const = default;
+};
+
+// Object construction, as the platform's factories build samples. They do not
+// validate: the store refuses a sample whose unit does not fit its type or
+// whose end comes before its start when it is saved.
+Sample makeQuantitySample(const ObjectType& type, const Quantity& quantity, Instant start, Instant end);
+Sample makeCategorySample(const ObjectType& type, int value, Instant start, Instant end);
+Sample makeWorkout(const ObjectType& workoutType, int activityType, Instant start, Instant end, double duration,
+                   std::optional<Quantity> totalEnergyBurned, std::optional<Quantity> totalDistance,
+                   Metadata metadata);
+
+}  // namespace tarnwick::health

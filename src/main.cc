@@ -1,0 +1,3 @@
+#include "shell/tarnwick_main.h"
+
+int main(int argc, char** argv) { tarnwick::shell::TarnwickMain::main(argc, argv); }

@@ -1,0 +1,24 @@
+#include "platform/local_store/local_health_store.h"
+
+#include <cstdlib>
+
+namespace tarnwick::platform {
+
+std::string defaultLocalStorePath() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && dataHome[0] == '/') return std::string(dataHome) + "/tarnwick/health.sqlite3";
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.local/share/tarnwick/health.sqlite3";
+}
+
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string) { return nullptr; }
+
+}  // namespace tarnwick::platform
+
+namespace tarnwick::health {
+
+std::unique_ptr<HealthStore> makePlatformHealthStore() {
+  return platform::makeLocalHealthStore(platform::defaultLocalStorePath());
+}
+
+}  // namespace tarnwick::health

@@ -1,0 +1,47 @@
+// The permission sheet: the window in which the person decides what the
+// application may read and write. The local store shows it when a request
+// names a type that is still undecided; the application shell provides it.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "health/object_types.h"
+
+namespace tarnwick::platform {
+
+struct PermissionSheetRequest {
+  std::vector<health::ObjectType> readTypes;   // asked to read
+  std::vector<health::ObjectType> shareTypes;  // asked to write
+};
+
+struct PermissionSheetAnswer {
+  enum class Outcome {
+    allow,      // "Allow": the per-type choices below hold
+    dontAllow,  // "Don't Allow": every requested type is refused
+    dismissed,  // closed without an answer: nothing is decided
+  };
+  Outcome outcome = Outcome::dismissed;
+  // With `allow`: the person's switch for each requested type, by identifier.
+  std::map<std::string, bool> readAllowed;
+  std::map<std::string, bool> shareAllowed;
+};
+
+class PermissionSheet {
+ public:
+  virtual ~PermissionSheet() = default;
+  // Shows the sheet and calls answer exactly once, on any thread, when the
+  // person has decided or closed it. Called from a store thread; the sheet
+  // moves to the main thread itself.
+  virtual void present(PermissionSheetRequest request, std::function<void(PermissionSheetAnswer)> answer) = 0;
+};
+
+// The sheet the application shell installed, or nullptr when none can be
+// shown (direct mode, or no display).
+std::shared_ptr<PermissionSheet> installedPermissionSheet();
+void installPermissionSheet(std::shared_ptr<PermissionSheet> sheet);
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,19 @@
+// UTF-8 checks for texts that leave the process.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarnwick::protocol {
+
+// True when text is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool isValidUtf8(std::string_view text);
+
+// At most maxCharacters characters of text, with every byte that is not part
+// of a well-formed sequence shown as \xHH and control characters as \uHHHH,
+// and "..." appended when text was cut.
+std::string printableUtf8(std::string_view text, std::size_t maxCharacters);
+
+}  // namespace tarnwick::protocol

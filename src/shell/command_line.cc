@@ -1,0 +1,34 @@
+#include "shell/command_line.h"
+
+#include <algorithm>
+
+namespace tarnwick::shell {
+namespace {
+
+CommandLine& processCommandLine() {
+  static CommandLine commandLine;
+  return commandLine;
+}
+
+}  // namespace
+
+CommandLine::CommandLine(int argc, char** argv) {
+  arguments_.reserve(static_cast<std::size_t>(argc > 0 ? argc : 0));
+  for (int i = 0; i < argc; ++i) arguments_.emplace_back(argv[i] ? argv[i] : "");
+}
+
+bool CommandLine::hasFlag(std::string_view flag) const {
+  return std::find(arguments_.begin(), arguments_.end(), flag) != arguments_.end();
+}
+
+std::optional<std::string> CommandLine::flagValue(std::string_view flag) const {
+  auto found = std::find(arguments_.begin(), arguments_.end(), flag);
+  if (found == arguments_.end() || std::next(found) == arguments_.end()) return std::nullopt;
+  return *std::next(found);
+}
+
+const CommandLine& CommandLine::process() { return processCommandLine(); }
+
+void CommandLine::recordProcess(CommandLine commandLine) { processCommandLine() = std::move(commandLine); }
+
+}  // namespace tarnwick::shell

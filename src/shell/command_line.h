@@ -1,0 +1,40 @@
+// The argument list and the flag rules: a flag is a whole, case-sensitive
+// argument; its value is the next argument, taken verbatim; only the first
+// occurrence counts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::shell {
+
+inline constexpr std::string_view kRequestFileFlag = "--request-file";
+inline constexpr std::string_view kResponseFileFlag = "--response-file";
+inline constexpr std::string_view kAppShellFlag = "--appkit";
+
+class CommandLine {
+ public:
+  CommandLine() = default;
+  explicit CommandLine(std::vector<std::string> arguments) : arguments_(std::move(arguments)) {}
+  CommandLine(int argc, char** argv);
+
+  // True when any argument, the program's own path included, equals flag.
+  bool hasFlag(std::string_view flag) const;
+
+  // The argument after the first one that equals flag; nothing when the flag
+  // is absent or is the last argument.
+  std::optional<std::string> flagValue(std::string_view flag) const;
+
+  const std::vector<std::string>& arguments() const { return arguments_; }
+
+  // The process's own argument list, recorded once at entry.
+  static const CommandLine& process();
+  static void recordProcess(CommandLine commandLine);
+
+ private:
+  std::vector<std::string> arguments_;
+};
+
+}  // namespace tarnwick::shell
