@@ -29,6 +29,10 @@ namespace tarnwick::health {
 
 inline constexpr std::string_view kHealthErrorDomain = "com.apple.healthkit";
 
+// The source name of every sample the bridge saves. A type whose read access
+// was denied still shows the bridge the samples of this source.
+inline constexpr std::string_view kBridgeSourceName = "Tarnwick";
+
 // The platform's error codes in kHealthErrorDomain.
 enum class HealthErrorCode : int {
   healthDataUnavailable = 1,

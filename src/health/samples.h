@@ -44,7 +44,7 @@ struct Sample {
   ObjectType type;
   Instant startDate = 0;
   Instant endDate = 0;
-  std::variant<QuantitySampleValue, CategorySampleValue, WorkoutValue> value;
+  std::variant<CategorySampleValue, QuantitySampleValue, WorkoutValue> value;
   Metadata metadata;
   // Name of the application or device that saved the sample. Filled in by the
   // store when it hands a sample out; ignored when a sample is saved, since
