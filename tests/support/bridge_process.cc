@@ -1,0 +1,128 @@
+#include "support/bridge_process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tarnwick::testing {
+namespace {
+
+std::vector<std::string> mergedEnvironment(const ProcessOptions& options) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry; ++entry) {
+    std::string text(*entry);
+    auto equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const std::string& name : options.unsetEnvironment) merged.erase(name);
+  for (const auto& [name, value] : options.environment) merged[name] = value;
+  std::vector<std::string> lines;
+  for (const auto& [name, value] : merged) lines.push_back(name + "=" + value);
+  return lines;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+std::string builtProgram(const std::string& name) { return std::string(TARNWICK_BINARY_DIR) + "/" + name; }
+
+ProcessResult runProcess(const std::string& program, const ProcessOptions& options) {
+  int input[2], output[2], error[2];
+  if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(error, O_CLOEXEC)) {
+    throw std::runtime_error("pipe failed");
+  }
+  std::vector<std::string> argumentTexts{program};
+  argumentTexts.insert(argumentTexts.end(), options.arguments.begin(), options.arguments.end());
+  std::vector<std::string> environmentTexts = mergedEnvironment(options);
+  std::vector<char*> argv = pointers(argumentTexts);
+  std::vector<char*> envp = pointers(environmentTexts);
+
+  pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    ::dup2(input[0], 0);
+    ::dup2(output[1], 1);
+    ::dup2(error[1], 2);
+    if (options.workingDirectory && ::chdir(options.workingDirectory->c_str()) != 0) ::_exit(126);
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(input[0]);
+  ::close(output[1]);
+  ::close(error[1]);
+
+  std::string pending = options.standardInput.value_or("");
+  int inputFd = input[1];
+  if (pending.empty()) {
+    ::close(inputFd);
+    inputFd = -1;
+  } else {
+    ::fcntl(inputFd, F_SETFL, O_NONBLOCK);
+  }
+
+  ProcessResult result;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.timeoutSeconds);
+  int outputFd = output[0], errorFd = error[0];
+  while (outputFd >= 0 || errorFd >= 0) {
+    pollfd fds[3];
+    nfds_t count = 0;
+    if (outputFd >= 0) fds[count++] = {outputFd, POLLIN, 0};
+    if (errorFd >= 0) fds[count++] = {errorFd, POLLIN, 0};
+    if (inputFd >= 0) fds[count++] = {inputFd, POLLOUT, 0};
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timedOut = true;
+      ::kill(child, SIGKILL);
+      break;
+    }
+    int ready = ::poll(fds, count, static_cast<int>(left.count()));
+    if (ready < 0 && errno != EINTR) break;
+    for (nfds_t i = 0; i < count; ++i) {
+      if (!fds[i].revents) continue;
+      if (fds[i].fd == inputFd) {
+        ssize_t written = ::write(inputFd, pending.data(), pending.size());
+        if (written > 0) pending.erase(0, static_cast<std::size_t>(written));
+        if (written < 0 && errno != EAGAIN && errno != EINTR) pending.clear();
+        if (pending.empty()) {
+          ::close(inputFd);
+          inputFd = -1;
+        }
+        continue;
+      }
+      char buffer[65536];
+      ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      std::string& sink = fds[i].fd == outputFd ? result.standardOutput : result.standardError;
+      if (got > 0) {
+        sink.append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+        ::close(fds[i].fd);
+        (fds[i].fd == outputFd ? outputFd : errorFd) = -1;
+      }
+    }
+  }
+  for (int fd : {inputFd, outputFd, errorFd}) {
+    if (fd >= 0) ::close(fd);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.terminatingSignal = WTERMSIG(status);
+  return result;
+}
+
+}  // namespace tarnwick::testing
