@@ -1,11 +1,61 @@
 #include "authorization/authorization_request.h"
 
-#include "protocol/bridge_runtime_error.h"
+#include <optional>
+#include <utility>
+
+#include "authorization/permission_sets.h"
+#include "health/continuation.h"
+#include "health/health_store.h"
+#include "health/metric_catalogue.h"
+#include "protocol/source_mode.h"
 
 namespace tarnwick::authorization {
+namespace {
 
-protocol::AuthorizationData requestAuthorization(const protocol::BridgeRequest&) {
-  throw protocol::BridgeRuntimeError::authorizationDenied("authorize is not built yet.");
+using protocol::AuthorizationData;
+
+constexpr const char* kAuthorized = "authorized";
+constexpr const char* kDenied = "denied";
+constexpr const char* kNotDetermined = "not-determined";
+constexpr const char* kImportOnly = "import-only";
+
+// One permission request, awaited; the store's error wins over its flag.
+bool askStore(health::HealthStore& store, const PermissionSets& sets) {
+  return health::withContinuation<bool>("requestAuthorization", [&](const health::Continuation<bool>& continuation) {
+    store.requestAuthorization(sets.share, sets.requested(),
+                               [continuation](bool success, std::optional<health::HealthStoreError> error) {
+                                 if (error) {
+                                   continuation.resumeThrowing(std::make_exception_ptr(*error));
+                                 } else {
+                                   continuation.resume(success);
+                                 }
+                               });
+  });
+}
+
+}  // namespace
+
+AuthorizationData requestAuthorization(const protocol::BridgeRequest& request) {
+  // An import connection has no store to ask; not even opening it keeps an
+  // import-only caller from creating one.
+  if (!protocol::isNativeConnection(request.sourceMode)) {
+    return AuthorizationData{false, kImportOnly, {}, {}, request.sourceMode};
+  }
+
+  const std::vector<std::string>& readKeys = request.readTypes ? *request.readTypes : health::readableTypes();
+  const std::vector<std::string>& writeKeys = request.writeTypes ? *request.writeTypes : health::writableTypes();
+  health::HealthStore& store = health::healthStore();
+  PermissionSets sets = resolvePermissionSets(store, readKeys, writeKeys);
+
+  // Nothing the store could be asked about: the lists go back as sent, and
+  // an absent list stays empty rather than turning into the defaults.
+  if (sets.requested().empty()) {
+    return AuthorizationData{false, kNotDetermined, request.readTypes.value_or(std::vector<std::string>{}),
+                             request.writeTypes.value_or(std::vector<std::string>{}), request.sourceMode};
+  }
+
+  bool granted = askStore(store, sets);
+  return AuthorizationData{granted, granted ? kAuthorized : kDenied, readKeys, writeKeys, request.sourceMode};
 }
 
 }  // namespace tarnwick::authorization

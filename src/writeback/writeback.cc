@@ -1,11 +1,69 @@
 #include "writeback/writeback.h"
 
+#include <optional>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "health/continuation.h"
+#include "health/health_store.h"
 #include "protocol/bridge_runtime_error.h"
+#include "protocol/source_mode.h"
+#include "writeback/item_conversion.h"
 
 namespace tarnwick::writeback {
+namespace {
 
-protocol::WriteResult writeSamples(const protocol::BridgeRequest&) {
-  throw protocol::BridgeRuntimeError::writeFailed("write is not built yet.");
+constexpr const char* kNotNativeMessage = "Writeback is only available for native Apple Health connections.";
+constexpr const char* kRejectedMessage = "HealthKit rejected the writeback request.";
+
+// Saves every sample in one call and waits for the store's answer; the
+// store's error wins over its flag.
+bool saveAll(health::HealthStore& store, std::vector<health::Sample> samples) {
+  return health::withContinuation<bool>("saveObjects", [&](const health::Continuation<bool>& continuation) {
+    store.saveObjects(std::move(samples), [continuation](bool success, std::optional<health::HealthStoreError> error) {
+      if (error) {
+        continuation.resumeThrowing(std::make_exception_ptr(*error));
+      } else {
+        continuation.resume(success);
+      }
+    });
+  });
+}
+
+}  // namespace
+
+protocol::WriteResult writeSamples(const protocol::BridgeRequest& request) {
+  // Checked before anything else: an import connection must not even open
+  // the store.
+  if (!protocol::isNativeConnection(request.sourceMode)) {
+    throw protocol::BridgeRuntimeError::unavailable(kNotNativeMessage);
+  }
+
+  protocol::WriteResult result;
+  std::vector<health::Sample> samples;
+  if (request.items) {
+    for (const protocol::WritebackItem& item : *request.items) {
+      if (!isWritebackType(item.type)) {
+        result.warnings.push_back(unsupportedTypeWarning(item.type));
+        continue;
+      }
+      auto converted = convertItem(health::healthStore(), item);
+      if (auto* sample = std::get_if<health::Sample>(&converted)) {
+        samples.push_back(std::move(*sample));
+      } else if (auto& skip = std::get<SkippedItem>(converted); !skip.warning.empty()) {
+        result.warnings.push_back(std::move(skip.warning));
+      }
+    }
+  }
+  if (samples.empty()) return result;
+
+  auto count = static_cast<std::int64_t>(samples.size());
+  if (!saveAll(health::healthStore(), std::move(samples))) {
+    throw protocol::BridgeRuntimeError::writeFailed(kRejectedMessage);
+  }
+  result.writtenCount = count;
+  return result;
 }
 
 }  // namespace tarnwick::writeback

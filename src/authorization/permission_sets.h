@@ -1,0 +1,27 @@
+// The metric keys of an "authorize" request as the store's object types.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "health/health_store.h"
+
+namespace tarnwick::authorization {
+
+struct PermissionSets {
+  std::set<health::ObjectType> read;   // from the read keys
+  std::set<health::ObjectType> share;  // from the write keys
+
+  // What the store is asked to read: the read set and the share set together,
+  // since whatever the bridge writes it must also be able to read back.
+  std::set<health::ObjectType> requested() const;
+};
+
+// Resolves each key to its sample type. Keys outside the catalogue, keys in
+// another letter case and types the store lacks are left out silently; a key
+// named twice, or in both lists, counts once per set. Never throws.
+PermissionSets resolvePermissionSets(health::HealthStore& store, const std::vector<std::string>& readKeys,
+                                     const std::vector<std::string>& writeKeys);
+
+}  // namespace tarnwick::authorization
