@@ -5,11 +5,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tarnwick::health {
 
@@ -22,10 +24,22 @@ class IncompatibleUnitsError : public std::invalid_argument {
   using std::invalid_argument::invalid_argument;
 };
 
+// A unit of measure: its dimensions (powers of mass, length, time,
+// temperature, amount of substance, electric current, and the two scalar
+// kinds "%" and "IU"), its size and, for a lone temperature on a shifted
+// scale, its zero point. "count" is dimensionless, so "count/min" and "Hz"
+// measure the same thing; "%" and "IU" are each a kind of their own and so
+// compatible with nothing else.
+//
+// degC and degF convert affinely (0 degC is 273.15 K) only when they stand
+// alone ("degC", "(degC)", "degC^1"). Inside a compound ("degC/min",
+// "degF.s") they count as temperature differences: scale only, no offset.
 class Unit {
  public:
   // The unit a text names, or nothing when the text is not a unit. Never
-  // throws, whatever the text.
+  // throws, whatever the text. Whitespace is not part of the grammar.
+  // Exponents are integers within -127..127 and parentheses nest at most
+  // 16 deep; texts beyond those limits are not units.
   static std::optional<Unit> fromString(std::string_view text);
 
   static Unit count();
@@ -39,19 +53,24 @@ class Unit {
   static Unit liter(MetricPrefix prefix = MetricPrefix::none);
   static Unit kilocalorie();
 
-  // This unit divided by another ("count" / "min" is "count/min").
+  // This unit divided by another ("count" / "min" is "count/min"). Throws
+  // std::overflow_error when the quotient's exponents or size leave the
+  // representable range (only units with absurd powers get there).
   Unit dividedBy(const Unit& divisor) const;
 
-  // A text that fromString reads back as this unit.
+  // A text that fromString reads back as an equal unit: the text the unit
+  // was parsed from, or the platform's usual text for factory units.
   const std::string& unitString() const { return text_; }
 
   // Same dimensions: a value in one can be expressed in the other.
   bool isCompatibleWith(const Unit& other) const;
 
-  // `value` in this unit expressed in `target`. Throws IncompatibleUnitsError.
+  // `value` in this unit expressed in `target`, rounded once to double.
+  // Throws IncompatibleUnitsError naming both units.
   double convert(double value, const Unit& target) const;
 
-  // Same dimensions and scale: the two name the same unit, however written.
+  // Same dimensions, size and zero point: the two name the same unit,
+  // however written ("mg/dL" equals "cg/L").
   bool operator==(const Unit& other) const;
 
   // Number of independent dimensions tracked (mass, length, time, ...).
@@ -59,13 +78,24 @@ class Unit {
   using Dimensions = std::array<std::int8_t, kDimensionCount>;
 
  private:
-  Unit(std::string text, long double scale, long double offset, Dimensions dimensions)
-      : text_(std::move(text)), scale_(scale), offset_(offset), dimensions_(dimensions) {}
+  // The size is mantissa * 10^exponent10 coherent units (grams, metres,
+  // seconds, kelvins, moles, amperes): keeping SI prefixes as an exact
+  // power of ten makes prefix-only conversions exact in long double.
+  Unit(std::string text, long double mantissa, int exponent10, long double offset, Dimensions dimensions)
+      : text_(std::move(text)),
+        mantissa_(mantissa),
+        exponent10_(exponent10),
+        offset_(offset),
+        dimensions_(dimensions) {}
   friend class UnitParser;
 
+  // How many of `target` one of this unit is (offsets aside).
+  long double ratioTo(const Unit& target) const;
+
   std::string text_;
-  long double scale_ = 1;   // one of this unit in the coherent unit of its dimensions
-  long double offset_ = 0;  // only temperatures on shifted scales (degC, degF) have one
+  long double mantissa_ = 1;
+  int exponent10_ = 0;
+  long double offset_ = 0;  // kelvins at this unit's zero; only lone degC and degF have one
   Dimensions dimensions_{};
 };
 
