@@ -1,0 +1,33 @@
+// The two waits the read side makes on the store: the general sample query
+// and the step total. Each builds the store's query, blocks the calling
+// thread on a one-shot continuation until the store's handler has run on the
+// store's own thread, and hands back the result or the store's error
+// unchanged. Neither filters, retries nor times out.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "health/health_store.h"
+#include "health/instant.h"
+#include "health/object_types.h"
+#include "health/samples.h"
+
+namespace tarnwick::health {
+
+// Every sample of `type`, of any date (no predicate), sorted on the start
+// date only (newest first when `descending`; ties in the store's order), at
+// most `limit` of them (kObjectQueryNoLimit: all). No sample is an empty
+// list. Throws the store's HealthStoreError when the handler reports one,
+// even if it delivered samples with it.
+std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
+                                       bool descending);
+
+// The cumulative sum, in the count unit, of the samples of `stepType` that
+// start at or after `since` and before now (read once, when the query is
+// built). No statistics, or statistics without a sum, give 0. The store's
+// "no data" error means exactly that the window is empty, so it gives 0 as
+// well; every other store error is thrown unchanged.
+double cumulativeStepCount(HealthStore& store, const ObjectType& stepType, Instant since);
+
+}  // namespace tarnwick::health
