@@ -15,6 +15,16 @@ Instant systemNow() {
   return std::chrono::duration<double>(since1970).count();
 }
 
+// mktime answers -1 both on failure and for the last second of 1969; on
+// success it has normalised `expected` to the local time of its answer.
+bool isLocalTime(std::time_t seconds, const std::tm& expected) {
+  std::tm actual{};
+  if (!localtime_r(&seconds, &actual)) return false;
+  return actual.tm_year == expected.tm_year && actual.tm_mon == expected.tm_mon &&
+         actual.tm_mday == expected.tm_mday && actual.tm_hour == expected.tm_hour &&
+         actual.tm_min == expected.tm_min && actual.tm_sec == expected.tm_sec;
+}
+
 }  // namespace
 
 Instant currentInstant() {
@@ -36,7 +46,7 @@ Instant calendarDaysBefore(Instant instant, int days) {
   local.tm_mday -= days;
   local.tm_isdst = -1;  // let the calendar decide whether the earlier day is in summer time
   std::time_t moved = std::mktime(&local);
-  if (moved == static_cast<std::time_t>(-1)) return fallback;
+  if (moved == static_cast<std::time_t>(-1) && !isLocalTime(moved, local)) return fallback;
   return static_cast<double>(moved) + fraction;
 }
 

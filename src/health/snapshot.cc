@@ -1,16 +1,67 @@
 #include "health/snapshot.h"
 
-#include "protocol/bridge_runtime_error.h"
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "health/health_store.h"
+#include "health/metric_catalogue.h"
+#include "health/metric_readers.h"
+#include "protocol/source_mode.h"
 
 namespace tarnwick::health {
+namespace {
+
+protocol::SyncData importSnapshot() {
+  protocol::SyncData data;
+  data.permissions = {false, false};
+  data.sourceMode = "import";
+  data.lastSyncedAt = toMilliseconds(currentInstant());
+  return data;
+}
+
+}  // namespace
 
 Instant defaultSince(const protocol::BridgeRequest& request) {
   if (request.since) return fromMilliseconds(*request.since);
   return calendarDaysBefore(currentInstant(), 7);
 }
 
-protocol::SyncData readSnapshot(const protocol::BridgeRequest&) {
-  throw protocol::BridgeRuntimeError::queryFailed("sync is not built yet.");
+protocol::SyncData readSnapshot(const protocol::BridgeRequest& request) {
+  // Checked before anything else: an import connection must not create the
+  // store (on a machine without one that would leave a database behind).
+  if (!protocol::isNativeConnection(request.sourceMode)) return importSnapshot();
+
+  const Instant since = defaultSince(request);
+  const std::vector<std::string> keys =
+      request.readTypes && !request.readTypes->empty() ? *request.readTypes : readableTypes();
+  auto wanted = [&](std::string_view key) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };
+
+  protocol::SyncData data;
+  auto add = [&](std::optional<MetricReading> reading) {
+    if (!reading) return;
+    data.metrics.push_back(std::move(reading->metric));
+    if (reading->record) data.records.push_back(std::move(*reading->record));
+  };
+  auto addMetric = [&](std::optional<protocol::MetricPayload> metric) {
+    if (metric) data.metrics.push_back(std::move(*metric));
+  };
+
+  // The order is fixed whatever the order of the request's keys; an error
+  // from any reader abandons the whole snapshot.
+  if (wanted("steps")) addMetric(aggregatedSteps(healthStore(), since));
+  if (wanted("sleep")) addMetric(aggregatedSleep(healthStore(), since));
+  for (std::string_view key : {"heart_rate", "hrv", "weight", "glucose"}) {
+    if (wanted(key)) add(latestQuantitySample(healthStore(), key));
+  }
+  if (wanted("workout")) add(latestWorkout(healthStore()));
+
+  data.permissions = {!data.metrics.empty() || !data.records.empty(), true};
+  data.readableTypes = keys;
+  data.writableTypes = writableTypes();
+  data.sourceMode = "native";
+  data.lastSyncedAt = toMilliseconds(currentInstant());
+  return data;
 }
 
 }  // namespace tarnwick::health
