@@ -35,13 +35,18 @@ constexpr double kLargestExactWhole = 9007199254740992.0;
 
 void writeNumber(std::string& out, double value) {
   if (!std::isfinite(value)) throw EncodeError("A number in the response is not finite.");
+  if (value == 0 && std::signbit(value)) {
+    // "-0" would come back as the integer 0 and lose its sign; a fraction
+    // makes every reader take it as a double.
+    out += "-0.0";
+    return;
+  }
   char buffer[32];
   std::to_chars_result result;
-  bool negativeZero = value == 0 && std::signbit(value);
-  if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole && !negativeZero) {
+  if (value == std::trunc(value) && std::fabs(value) <= kLargestExactWhole) {
     result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<std::int64_t>(value));
   } else {
-    // Shortest text that reads back as the same double; "-0" keeps its sign.
+    // The shortest text that reads back as the same double.
     result = std::to_chars(buffer, buffer + sizeof buffer, value);
   }
   out.append(buffer, result.ptr);
@@ -269,14 +274,68 @@ std::string describeParseError(std::string_view subject, const std::string& libr
   return sentence;
 }
 
+// "line 2, column 7" of the byte at offset, counted the way the JSON
+// library counts: lines from 1, columns in bytes from 1.
+std::string positionOf(std::string_view text, std::size_t offset) {
+  std::size_t line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < offset; ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      lineStart = i + 1;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(offset - lineStart + 1);
+}
+
+// The library stops reading at a NUL byte as if the input ended there, which
+// would let anything after it through unread. A NUL is never valid JSON text
+// (inside a string it must be escaped), so the text before it is parsed on
+// its own and the NUL is reported unless that text already has an error of
+// its own.
+Json parseJson(std::string_view text, std::string_view subject) {
+  std::size_t nul = text.find('\0');
+  std::string_view readable = text.substr(0, nul);
+  auto nulError = [&] {
+    return RequestDecodeError(std::string(subject) + " is not valid JSON at " + positionOf(text, nul) +
+                              ": it holds a NUL byte.");
+  };
+  try {
+    Json json = Json::parse(readable.begin(), readable.end());
+    if (nul != std::string_view::npos) throw nulError();
+    return json;
+  } catch (const Json::parse_error& error) {
+    std::string message = error.what();
+    if (nul != std::string_view::npos && message.find("unexpected end of input") != std::string::npos) {
+      throw nulError();
+    }
+    throw RequestDecodeError(describeParseError(subject, message));
+  } catch (const Json::out_of_range& error) {
+    // The one range error of parsing: a number beyond a double, which the
+    // library names as "number overflow parsing '<text>'".
+    std::string message = error.what();
+    std::string number;
+    if (auto open = message.find('\''); open != std::string::npos) {
+      number = message.substr(open + 1);
+      if (!number.empty() && number.back() == '\'') number.pop_back();
+    }
+    constexpr std::size_t kMaxNumber = 40;
+    throw RequestDecodeError(std::string(subject) + " holds a number too large for a double: '" +
+                             printableUtf8(number, kMaxNumber) + "'.");
+  } catch (const Json::exception& error) {
+    // Not expected from parsing; keep the sentence free of the library's
+    // bracketed prefix all the same.
+    std::string message = error.what();
+    if (auto close = message.find("] "); message.starts_with("[json.exception.") && close != std::string::npos) {
+      message.erase(0, close + 2);
+    }
+    throw RequestDecodeError(std::string(subject) + " cannot be read as JSON: " + message + ".");
+  }
+}
+
 template <class Record>
 Record decodeWithSubject(std::string_view text, std::string_view subject) {
-  Json json;
-  try {
-    json = Json::parse(text.begin(), text.end());
-  } catch (const Json::parse_error& error) {
-    throw RequestDecodeError(describeParseError(subject, error.what()));
-  }
+  Json json = parseJson(text, subject);
   if (!json.is_object()) {
     throw RequestDecodeError(std::string(subject) + " must be a JSON object, found " + describeJsonType(json) + ".");
   }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,9 +44,10 @@ int appendToEnd(int fd, std::string& bytes) {
 }  // namespace
 
 std::string describeErrno(int error) {
-  // strerror answers in the C locale's English; the program never switches
-  // the process locale, so this text is stable.
-  return std::strerror(error);
+  // strerrordesc_np is the English text whatever the locale (strerror would
+  // follow it, should anything ever switch it).
+  if (const char* description = ::strerrordesc_np(error)) return description;
+  return "error " + std::to_string(error);
 }
 
 std::string readWholeFile(const std::string& path) {

@@ -1,0 +1,222 @@
+// The request reader: what it accepts and, for what it refuses, the exact
+// sentence, which must name the offending key by its full path.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocol/json_codec.h"
+#include "protocol/records.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using protocol::BridgeRequest;
+using protocol::decodeRequestText;
+using protocol::RequestDecodeError;
+using protocol::WritebackItem;
+
+BridgeRequest minimal(std::string method = "status", std::string sourceMode = "native") {
+  BridgeRequest request;
+  request.method = std::move(method);
+  request.sourceMode = std::move(sourceMode);
+  return request;
+}
+
+WritebackItem item(std::string id, std::string type, std::string label, std::string value) {
+  return WritebackItem{std::move(id), std::move(type), std::move(label), std::move(value), {}, {}, {}, {}};
+}
+
+struct Accepted {
+  const char* name;
+  std::string json;
+  BridgeRequest expected;
+};
+
+std::vector<Accepted> acceptedRequests() {
+  std::vector<Accepted> cases;
+  cases.push_back({"OnlyRequiredKeys", R"({"method":"status","sourceMode":"native"})", minimal()});
+  {
+    BridgeRequest full = minimal("sync", "Native");
+    full.sourceId = "phone-1";
+    full.readTypes = std::vector<std::string>{"steps", "hrv"};
+    full.writeTypes = std::vector<std::string>{};
+    full.since = 1700000000000.5;
+    WritebackItem complete = item("a", "weight", "Weight", "72.5");
+    complete.unit = "kg";
+    complete.startDate = 2500;
+    complete.endDate = 3500;
+    complete.sourceId = "scale";
+    full.items = std::vector<WritebackItem>{complete, item("b", "steps", "", "")};
+    cases.push_back({"EveryKey",
+                     R"({"method":"sync","sourceId":"phone-1","sourceMode":"Native","readTypes":["steps","hrv"],)"
+                     R"("writeTypes":[],"since":1700000000000.5,"items":[)"
+                     R"({"id":"a","type":"weight","label":"Weight","value":"72.5","unit":"kg","startDate":2500,)"
+                     R"("endDate":3500,"sourceId":"scale"},{"id":"b","type":"steps","label":"","value":""}]})",
+                     full});
+  }
+  cases.push_back({"KeysInAnyOrder", R"({"sourceMode":"native","method":"status"})", minimal()});
+  cases.push_back({"NullOptionalsAreAbsent",
+                   R"({"method":"status","sourceMode":"native","sourceId":null,"readTypes":null,)"
+                   R"("writeTypes":null,"since":null,"items":null})",
+                   minimal()});
+  {
+    BridgeRequest request = minimal();
+    request.since = 1700000000000;
+    cases.push_back({"SinceWithoutFraction", R"({"method":"status","sourceMode":"native","since":1700000000000})",
+                     request});
+  }
+  {
+    BridgeRequest request = minimal();
+    request.since = 1.5e-3;
+    cases.push_back({"SinceInExponentForm", R"({"method":"status","sourceMode":"native","since":15E-4})", request});
+  }
+  cases.push_back({"UnknownKeysIgnored",
+                   R"({"method":"status","sourceMode":"native","Method":1,"extra":{"deep":[1,2,{"x":null}]}})",
+                   minimal()});
+  {
+    BridgeRequest request = minimal("write");
+    request.items = std::vector<WritebackItem>{item("1", "steps", "Steps", "10")};
+    cases.push_back({"ItemNullUnitAndExtraKeys",
+                     R"({"method":"write","sourceMode":"native","items":[)"
+                     R"({"id":"1","type":"steps","label":"Steps","value":"10","unit":null,"colour":"red"}]})",
+                     request});
+  }
+  {
+    BridgeRequest request = minimal();
+    request.items = std::vector<WritebackItem>{};
+    cases.push_back({"EmptyItemsIsNotAbsent", R"({"method":"status","sourceMode":"native","items":[]})", request});
+  }
+  {
+    BridgeRequest request = minimal("st\xC3\xA5tus", "a/b \"q\" \xF0\x9F\x98\x80");
+    request.sourceId = "";
+    cases.push_back({"EscapesAndUnicode",
+                     R"({"method":"st\u00e5tus","sourceMode":"a\/b \"q\" \ud83d\ude00","sourceId":""})", request});
+  }
+  cases.push_back({"SurroundingWhitespace", " \n\t{\"method\":\"status\",\"sourceMode\":\"native\"}\r\n ",
+                   minimal()});
+  cases.push_back({"DuplicateKeyLastWins", R"({"method":"sync","sourceMode":"native","method":"status"})",
+                   minimal()});
+  return cases;
+}
+
+class AcceptedRequestTest : public ::testing::TestWithParam<Accepted> {};
+
+TEST_P(AcceptedRequestTest, DecodesToTheExpectedRecord) {
+  EXPECT_EQ(decodeRequestText(GetParam().json), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, AcceptedRequestTest, ::testing::ValuesIn(acceptedRequests()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct Refused {
+  const char* name;
+  std::string json;
+  std::string message;
+};
+
+const std::string kItemHead = R"({"method":"write","sourceMode":"native","items":[)";
+const std::string kGoodItem = R"({"id":"a","type":"steps","label":"Steps","value":"1"})";
+
+std::vector<Refused> refusedRequests() {
+  return {
+      {"MissingSourceMode", R"({"method":"status"})", "The key 'sourceMode' is missing."},
+      {"MissingMethod", R"({"sourceMode":"native"})", "The key 'method' is missing."},
+      {"NullMethod", R"({"method":null,"sourceMode":"native"})", "The key 'method' must be a string, found null."},
+      {"NumericMethod", R"({"method":7,"sourceMode":"native"})", "The key 'method' must be a string, found a number."},
+      {"BooleanSourceMode", R"({"method":"status","sourceMode":true})",
+       "The key 'sourceMode' must be a string, found a boolean."},
+      {"SinceAsString", R"({"method":"status","sourceMode":"native","since":"1700000000000"})",
+       "The key 'since' must be a number, found a string."},
+      {"SourceIdAsObject", R"({"method":"status","sourceMode":"native","sourceId":{}})",
+       "The key 'sourceId' must be a string, found an object."},
+      {"ReadTypesAsString", R"({"method":"status","sourceMode":"native","readTypes":"steps"})",
+       "The key 'readTypes' must be an array, found a string."},
+      {"ReadTypeElementNull", R"({"method":"status","sourceMode":"native","readTypes":["steps",null]})",
+       "The key 'readTypes[1]' must be a string, found null."},
+      {"WriteTypeElementNumber", R"({"method":"status","sourceMode":"native","writeTypes":[1]})",
+       "The key 'writeTypes[0]' must be a string, found a number."},
+      {"ItemsAsObject", R"({"method":"write","sourceMode":"native","items":{}})",
+       "The key 'items' must be an array, found an object."},
+      {"ItemNotAnObject", kItemHead + kGoodItem + ",[]]}", "The key 'items[1]' must be an object, found an array."},
+      {"ItemValueAsNumber", kItemHead + R"({"id":"a","type":"steps","label":"Steps","value":72}]})",
+       "The key 'items[0].value' must be a string, found a number."},
+      {"ItemWithoutLabel", kItemHead + kGoodItem + "," + kGoodItem + R"(,{"id":"c","type":"steps","value":"1"}]})",
+       "The key 'items[2].label' is missing."},
+      {"ItemNullId", kItemHead + R"({"id":null,"type":"steps","label":"Steps","value":"1"}]})",
+       "The key 'items[0].id' must be a string, found null."},
+      {"ItemStartDateAsString", kItemHead + R"({"id":"a","type":"steps","label":"L","value":"1","startDate":"x"}]})",
+       "The key 'items[0].startDate' must be a number, found a string."},
+      {"ItemUnitAsBoolean", kItemHead + R"({"id":"a","type":"steps","label":"L","value":"1","unit":false}]})",
+       "The key 'items[0].unit' must be a string, found a boolean."},
+      {"TopLevelArray", R"([{"method":"status","sourceMode":"native"}])",
+       "The request must be a JSON object, found an array."},
+      {"TopLevelString", R"("status")", "The request must be a JSON object, found a string."},
+      {"TopLevelNull", "null", "The request must be a JSON object, found null."},
+      {"OneSpace", " ",
+       "The request is not valid JSON at line 1, column 2: unexpected end of input; expected '[', '{', or a literal."},
+      {"OneLineFeed", "\n",
+       "The request is not valid JSON at line 2, column 1: unexpected end of input; expected '[', '{', or a literal."},
+      {"Truncated", R"({"method":"status")",
+       "The request is not valid JSON at line 1, column 19: unexpected end of input; expected '}'."},
+      {"BadLiteral", "tru", "The request is not valid JSON at line 1, column 4: invalid literal, near 'tru'."},
+      {"InvalidUtf8InString", "{\"method\":\"st\xFF\",\"sourceMode\":\"native\"}",
+       "The request is not valid JSON at line 1, column 14: invalid string: ill-formed UTF-8 byte, near "
+       "'\"st\\xFF'."},
+      {"NulAfterTheObject", std::string(R"({"method":"status","sourceMode":"native"})") + '\0' + "tail",
+       "The request is not valid JSON at line 1, column 42: it holds a NUL byte."},
+      {"NulWhereAValueBelongs", std::string("{\n\"method\":") + '\0' + "}",
+       "The request is not valid JSON at line 2, column 10: it holds a NUL byte."},
+      {"NumberBeyondDouble", R"({"method":"status","sourceMode":"native","extra":-1e400})",
+       "The request holds a number too large for a double: '-1e400'."},
+  };
+}
+
+class RefusedRequestTest : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(RefusedRequestTest, FailsWithAPlainSentenceNamingThePlace) {
+  try {
+    BridgeRequest request = decodeRequestText(GetParam().json);
+    ADD_FAILURE() << "decoded, method '" << request.method << "'";
+  } catch (const RequestDecodeError& error) {
+    EXPECT_EQ(std::string(error.what()), GetParam().message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, RefusedRequestTest, ::testing::ValuesIn(refusedRequests()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Position and near-text come from the library; what we promise is one
+// sentence with no library prefix and no raw control or invalid bytes.
+TEST(RequestDecodeMessageTest, NeverCarriesLibraryPrefixesOrRawBytes) {
+  const std::vector<std::string> inputs = {
+      "{\"a\":\"\x01\"}", "{\"a\":\"\xC0\xAF\"}", "[1,]", "{\"a\" 1}", "{'a':1}", "\xEF\xBB\xBF",
+      "{\"a\":\"\\ud800\"}", "{\"a\":1} 2", std::string(5000, '['), "{\"a\":" + std::string(300, '1') + "e999}",
+  };
+  for (const std::string& input : inputs) {
+    try {
+      decodeRequestText(input);
+      ADD_FAILURE() << "accepted " << input.substr(0, 40);
+    } catch (const RequestDecodeError& error) {
+      std::string message = error.what();
+      EXPECT_EQ(message.find("json.exception"), std::string::npos) << message;
+      EXPECT_TRUE(message.starts_with("The request ")) << message;
+      EXPECT_EQ(message.back(), '.') << message;
+      EXPECT_LT(message.size(), 300u) << message;
+      for (char c : message) {
+        auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE(byte >= 0x20 && byte < 0x80) << message;
+      }
+    }
+  }
+}
+
+TEST(RequestDecodeMessageTest, DeepNestingInAnIgnoredKeyIsAcceptedWithoutRecursion) {
+  const std::size_t depth = 100000;
+  std::string json = R"({"method":"status","sourceMode":"native","extra":)" + std::string(depth, '[') +
+                     std::string(depth, ']') + "}";
+  EXPECT_EQ(decodeRequestText(json), minimal());
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
