@@ -1,0 +1,390 @@
+#include "writeback/writeback.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "health/instant.h"
+#include "health/metric_catalogue.h"
+#include "protocol/bridge_runtime_error.h"
+#include "support/fake_health_store.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using health::Sample;
+using protocol::BridgeRequest;
+using protocol::WritebackItem;
+using protocol::WriteResult;
+
+// Every reading of this clock is one second later than the one before, so
+// that two readings of "now" can be told apart.
+double clockReading = 0;
+health::Instant steppingClock() { return clockReading += 1; }
+constexpr health::Instant kFirstReading = 1'000'001;
+
+// A store that fails the test when anything at all is asked of it.
+class UntouchableStore final : public health::HealthStore {
+ public:
+  std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view) override { return touched(); }
+  std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view) override { return touched(); }
+  health::ObjectType workoutType() override { return touched().value_or(health::ObjectType{}); }
+  std::optional<health::Unit> unitFromString(std::string_view) override {
+    touched();
+    return std::nullopt;
+  }
+  void executeSampleQuery(health::SampleQuery, health::SampleQueryHandler) override { touched(); }
+  void executeStatisticsQuery(health::StatisticsQuery, health::StatisticsHandler) override { touched(); }
+  void requestAuthorization(std::set<health::ObjectType>, std::set<health::ObjectType>,
+                            health::CompletionHandler) override {
+    touched();
+  }
+  void saveObjects(std::vector<Sample>, health::CompletionHandler) override { touched(); }
+
+ private:
+  std::optional<health::ObjectType> touched() {
+    ADD_FAILURE() << "the health store was used";
+    return std::nullopt;
+  }
+};
+
+WritebackItem item(std::string id, std::string type, std::string value = "1") {
+  return WritebackItem{std::move(id), std::move(type), "label", std::move(value), {}, {}, {}, {}};
+}
+
+WritebackItem withUnit(WritebackItem base, std::string unit) {
+  base.unit = std::move(unit);
+  return base;
+}
+
+WritebackItem withDates(WritebackItem base, std::optional<double> start, std::optional<double> end) {
+  base.startDate = start;
+  base.endDate = end;
+  return base;
+}
+
+BridgeRequest writeRequest(std::optional<std::vector<WritebackItem>> items, std::string sourceMode = "native") {
+  BridgeRequest request;
+  request.method = "write";
+  request.sourceMode = std::move(sourceMode);
+  request.items = std::move(items);
+  return request;
+}
+
+class WritebackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    clockReading = kFirstReading - 1;
+    health::setClockForTesting(steppingClock);
+    health::setHealthStoreForTesting(&store);
+  }
+  void TearDown() override {
+    health::setHealthStoreForTesting(nullptr);
+    health::setClockForTesting(nullptr);
+  }
+
+  // The one save the request caused.
+  std::vector<Sample> savedObjects() {
+    auto saves = store.saves();
+    EXPECT_EQ(saves.size(), 1u);
+    return saves.empty() ? std::vector<Sample>{} : saves.front();
+  }
+
+  FakeHealthStore store;
+};
+
+TEST(WritebackGuardTest, ImportConnectionsAreRefusedBeforeTheStoreIsTouched) {
+  UntouchableStore untouchable;
+  health::setHealthStoreForTesting(&untouchable);
+  for (const char* sourceMode : {"import-only", "", "nativ", "native ", "Native2"}) {
+    for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector{item("a", "steps")}}}) {
+      try {
+        writeback::writeSamples(writeRequest(items, sourceMode));
+        ADD_FAILURE() << "no error for source mode '" << sourceMode << "'";
+      } catch (const protocol::BridgeRuntimeError& error) {
+        EXPECT_EQ(error.errorCase(), protocol::BridgeRuntimeError::Case::unavailable);
+        EXPECT_STREQ(error.what(), "Writeback is only available for native Apple Health connections.");
+      }
+    }
+  }
+  health::setHealthStoreForTesting(nullptr);
+}
+
+TEST_F(WritebackTest, NativeInAnyLetterCasePassesTheGuard) {
+  for (const char* sourceMode : {"native", "Native", "NATIVE"}) {
+    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps")}, sourceMode)).writtenCount, 1)
+        << sourceMode;
+  }
+}
+
+TEST_F(WritebackTest, NoItemsSavesNothingAndAsksNothing) {
+  for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector<WritebackItem>{}}}) {
+    EXPECT_EQ(writeback::writeSamples(writeRequest(items)), (WriteResult{0, {}}));
+  }
+  EXPECT_TRUE(store.calls().empty());
+}
+
+TEST_F(WritebackTest, UnsupportedTypesBecomeWarningsInItemOrderWithoutASave) {
+  WriteResult result =
+      writeback::writeSamples(writeRequest(std::vector{item("a", "Steps"), item("b", "blood_pressure"), item("c", ""),
+                                                       item("d", "steps ")}));
+  EXPECT_EQ(result, (WriteResult{0,
+                                 {"Unsupported writeback type: Steps", "Unsupported writeback type: blood_pressure",
+                                  "Unsupported writeback type: ", "Unsupported writeback type: steps "}}));
+  EXPECT_TRUE(store.calls().empty());
+}
+
+struct QuantityCase {
+  std::string name;
+  WritebackItem item;
+  std::string typeIdentifier;
+  double value;
+  health::Unit unit;
+  health::Instant instant;
+};
+
+class QuantityConversionTest : public WritebackTest, public ::testing::WithParamInterface<QuantityCase> {};
+
+TEST_P(QuantityConversionTest, BuildsOneInstantSample) {
+  const QuantityCase& c = GetParam();
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{c.item})), (WriteResult{1, {}}));
+  std::vector<Sample> saved = savedObjects();
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].type.identifier, c.typeIdentifier);
+  ASSERT_NE(saved[0].asQuantitySample(), nullptr);
+  EXPECT_EQ(saved[0].asQuantitySample()->quantity.value(), c.value);
+  EXPECT_EQ(saved[0].asQuantitySample()->quantity.unit(), c.unit) << saved[0].asQuantitySample()->quantity.unit().unitString();
+  EXPECT_EQ(saved[0].startDate, c.instant);
+  EXPECT_EQ(saved[0].endDate, c.instant);
+  EXPECT_TRUE(saved[0].metadata.empty());
+}
+
+const health::Unit kCount = health::Unit::count();
+const health::Unit kBeatsPerMinute = health::Unit::count().dividedBy(health::Unit::minute());
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, QuantityConversionTest,
+    ::testing::Values(
+        QuantityCase{"Exponent", item("a", "steps", "1e3"), std::string(health::kStepCountIdentifier), 1000, kCount,
+                     kFirstReading},
+        QuantityCase{"LeadingSpace", item("a", "steps", " 1"), std::string(health::kStepCountIdentifier), 0, kCount,
+                     kFirstReading},
+        QuantityCase{"TrailingSpace", item("a", "steps", "1 "), std::string(health::kStepCountIdentifier), 0, kCount,
+                     kFirstReading},
+        QuantityCase{"Empty", item("a", "steps", ""), std::string(health::kStepCountIdentifier), 0, kCount,
+                     kFirstReading},
+        QuantityCase{"Word", item("a", "steps", "abc"), std::string(health::kStepCountIdentifier), 0, kCount,
+                     kFirstReading},
+        QuantityCase{"Hexadecimal", item("a", "hrv", "-0x1.8p1"),
+                     std::string(health::kHeartRateVariabilityIdentifier), -3,
+                     health::Unit::second(health::MetricPrefix::milli), kFirstReading}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Units, QuantityConversionTest,
+    ::testing::Values(
+        QuantityCase{"HeartRateDefault", item("a", "heart_rate", "61"), std::string(health::kHeartRateIdentifier), 61,
+                     kBeatsPerMinute, kFirstReading},
+        QuantityCase{"WeightDefaultIsPounds", item("a", "weight", "150"), std::string(health::kBodyMassIdentifier),
+                     150, health::Unit::pound(), kFirstReading},
+        QuantityCase{"WeightInKilograms", withUnit(item("a", "weight", "70"), "kg"),
+                     std::string(health::kBodyMassIdentifier), 70, health::Unit::gram(health::MetricPrefix::kilo),
+                     kFirstReading},
+        QuantityCase{"GlucoseDefault", item("a", "glucose", "95"), std::string(health::kBloodGlucoseIdentifier), 95,
+                     health::Unit::gram(health::MetricPrefix::milli)
+                         .dividedBy(health::Unit::liter(health::MetricPrefix::deci)),
+                     kFirstReading},
+        QuantityCase{"UnknownUnitTextFallsBack", withUnit(item("a", "weight", "150"), "stone-ish"),
+                     std::string(health::kBodyMassIdentifier), 150, health::Unit::pound(), kFirstReading}),
+    [](const auto& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Instants, QuantityConversionTest,
+    ::testing::Values(QuantityCase{"EndWins", withDates(item("a", "steps"), 1000, 2000),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, 2.0},
+                      QuantityCase{"StartAlone", withDates(item("a", "steps"), 1000, std::nullopt),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, 1.0},
+                      QuantityCase{"EndAlone", withDates(item("a", "steps"), std::nullopt, 2500.5),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, 2.5005}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(WritebackTest, SleepIsAnAsleepSampleBetweenItsInstants) {
+  struct Case {
+    std::optional<double> start, end;
+    health::Instant expectedStart, expectedEnd;
+  };
+  for (const Case& c : {Case{std::nullopt, std::nullopt, kFirstReading, kFirstReading + 1},
+                        Case{60'000, std::nullopt, 60, 60}, Case{60'000, 120'000, 60, 120}}) {
+    FakeHealthStore fresh;
+    health::setHealthStoreForTesting(&fresh);
+    clockReading = kFirstReading - 1;
+    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("s", "sleep", "ignored"), c.start, c.end)})),
+              (WriteResult{1, {}}));
+    ASSERT_EQ(fresh.saves().size(), 1u);
+    const Sample sleep = fresh.saves()[0].at(0);
+    EXPECT_EQ(sleep.type.identifier, health::kSleepAnalysisIdentifier);
+    ASSERT_NE(sleep.asCategorySample(), nullptr);
+    EXPECT_EQ(sleep.asCategorySample()->value, static_cast<int>(health::SleepAnalysis::asleepUnspecified));
+    EXPECT_EQ(sleep.startDate, c.expectedStart);
+    EXPECT_EQ(sleep.endDate, c.expectedEnd);
+  }
+}
+
+TEST_F(WritebackTest, WorkoutIsAnIndoorRunWithItsIdAsSyncIdentifier) {
+  constexpr double kStart = 1'700'000'000'000;
+  struct Case {
+    std::optional<double> start, end;
+    double duration;
+  };
+  for (const Case& c : {Case{kStart, kStart + 1'800'000, 1800}, Case{kStart, kStart, 1}, Case{kStart, kStart + 400, 1},
+                        Case{std::nullopt, std::nullopt, 1}}) {
+    FakeHealthStore fresh;
+    health::setHealthStoreForTesting(&fresh);
+    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("run-7", "workout"), c.start, c.end)})),
+              (WriteResult{1, {}}));
+    ASSERT_EQ(fresh.saves().size(), 1u);
+    const Sample workout = fresh.saves()[0].at(0);
+    EXPECT_EQ(workout.type.identifier, health::kWorkoutTypeIdentifier);
+    ASSERT_NE(workout.asWorkout(), nullptr);
+    EXPECT_EQ(workout.asWorkout()->activityType, static_cast<int>(health::WorkoutActivityType::running));
+    EXPECT_EQ(workout.asWorkout()->duration, c.duration);
+    EXPECT_FALSE(workout.asWorkout()->totalEnergyBurned);
+    EXPECT_FALSE(workout.asWorkout()->totalDistance);
+    EXPECT_EQ(workout.metadata, (health::Metadata{{"HKIndoorWorkout", true},
+                                                  {"HKMetadataKeySyncIdentifier", std::string("run-7")},
+                                                  {"HKMetadataKeySyncVersion", 1.0}}));
+  }
+}
+
+TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
+  WriteResult result = writeback::writeSamples(writeRequest(std::vector{
+      item("a", "steps", "12"), item("b", "calories"), item("c", "sleep"), withDates(item("d", "workout"), 0, 60'000)}));
+  EXPECT_EQ(result, (WriteResult{3, {"Unsupported writeback type: calories"}}));
+  std::vector<Sample> saved = savedObjects();
+  ASSERT_EQ(saved.size(), 3u);
+  EXPECT_NE(saved[0].asQuantitySample(), nullptr);
+  EXPECT_NE(saved[1].asCategorySample(), nullptr);
+  EXPECT_NE(saved[2].asWorkout(), nullptr);
+  EXPECT_EQ(store.samples().size(), 3u);
+}
+
+TEST_F(WritebackTest, TypesTheStoreLacksAreSkippedSilently) {
+  store.forgetType(std::string(health::kStepCountIdentifier));
+  store.forgetType(std::string(health::kSleepAnalysisIdentifier));
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")})),
+            (WriteResult{0, {}}));
+  EXPECT_TRUE(store.saves().empty());
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("c", "weight")})),
+            (WriteResult{1, {}}));
+}
+
+struct SkipCase {
+  std::string name;
+  WritebackItem item;
+  std::string warning;
+};
+
+class ItemValidationTest : public WritebackTest, public ::testing::WithParamInterface<SkipCase> {};
+
+// The item is left out with its warning; the items around it are saved.
+TEST_P(ItemValidationTest, SkipsTheItemWithAWarning) {
+  const SkipCase& c = GetParam();
+  WriteResult result = writeback::writeSamples(writeRequest(std::vector{item("before", "steps"), c.item,
+                                                                        item("after", "heart_rate", "60")}));
+  EXPECT_EQ(result, (WriteResult{2, {c.warning}}));
+  std::vector<Sample> saved = savedObjects();
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].type.identifier, health::kStepCountIdentifier);
+  EXPECT_EQ(saved[1].type.identifier, health::kHeartRateIdentifier);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Skipped, ItemValidationTest,
+    ::testing::Values(
+        SkipCase{"Infinity", item("x1", "steps", "INF"), "Skipped item 'x1': its value is not a finite number."},
+        SkipCase{"NegativeInfinity", item("x2", "weight", "-Infinity"),
+                 "Skipped item 'x2': its value is not a finite number."},
+        SkipCase{"NotANumber", item("x3", "glucose", "nAn"), "Skipped item 'x3': its value is not a finite number."},
+        SkipCase{"Overflow", item("x4", "hrv", "1e400"), "Skipped item 'x4': its value is not a finite number."},
+        SkipCase{"MassOnSteps", withUnit(item("x5", "steps", "10"), "kg"),
+                 "Skipped item 'x5': its unit 'kg' does not measure steps."},
+        SkipCase{"TimeOnWeight", withUnit(item("x6", "weight", "10"), "min"),
+                 "Skipped item 'x6': its unit 'min' does not measure weight."},
+        SkipCase{"SleepBackwards", withDates(item("x7", "sleep"), 2000, 1000),
+                 "Skipped item 'x7': it ends before it starts."},
+        SkipCase{"SleepEndingBeforeNow", withDates(item("x8", "sleep"), std::nullopt, 1000),
+                 "Skipped item 'x8': it ends before it starts."},
+        SkipCase{"WorkoutBackwards", withDates(item("x9", "workout"), 5000, 4999),
+                 "Skipped item 'x9': it ends before it starts."}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(WritebackTest, AnItemWithTwoFaultsGetsOneWarning) {
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("x", "steps", "nan"), "kg")})),
+            (WriteResult{0, {"Skipped item 'x': its value is not a finite number."}}));
+  EXPECT_TRUE(store.calls().empty());
+}
+
+TEST_F(WritebackTest, CompatibleUnitsInOtherWordsAreAccepted) {
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("a", "heart_rate", "1"), "count/s"),
+                                                             withUnit(item("b", "hrv", "0.05"), "s"),
+                                                             withUnit(item("c", "weight", "11"), "st")})),
+            (WriteResult{3, {}}));
+}
+
+TEST_F(WritebackTest, AFailedSaveReportsNoCountAndNoWarnings) {
+  struct Case {
+    std::string name;
+    ScriptedReply reply;
+    std::optional<int> storeErrorCode;  // none: the bridge's own refusal
+    std::string message;
+  };
+  const Case cases[] = {
+      {"RefusedWithoutError", ScriptedReply{std::nullopt, false, true}, std::nullopt,
+       "HealthKit rejected the writeback request."},
+      {"StoreError", ScriptedReply{health::HealthStoreError(health::HealthErrorCode::databaseInaccessible,
+                                                            "Protected health data is inaccessible")},
+       6, "Protected health data is inaccessible"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    store.scriptNext(StoreCall::saveObjects, c.reply);
+    auto request = writeRequest(std::vector{item("a", "steps"), item("b", "nope")});
+    try {
+      writeback::writeSamples(request);
+      ADD_FAILURE() << "no error";
+    } catch (const protocol::BridgeRuntimeError& error) {
+      EXPECT_FALSE(c.storeErrorCode);
+      EXPECT_EQ(error.errorCase(), protocol::BridgeRuntimeError::Case::writeFailed);
+      EXPECT_EQ(error.what(), c.message);
+    } catch (const health::HealthStoreError& error) {
+      EXPECT_EQ(error.code(), c.storeErrorCode);
+      EXPECT_EQ(error.what(), c.message);
+    }
+  }
+  EXPECT_TRUE(store.samples().empty());
+}
+
+TEST_F(WritebackTest, AccessRefusalsComeBackAsTheStoresErrors) {
+  struct Case {
+    Access access;
+    int code;
+    std::string message;
+  };
+  for (const Case& c : {Case{Access::denied, 4, "Not authorized"}, Case{Access::notDetermined, 5,
+                                                                          "Authorization not determined"}}) {
+    store.setShareAccess(std::string(health::kSleepAnalysisIdentifier), c.access);
+    try {
+      writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")}));
+      ADD_FAILURE() << "no error";
+    } catch (const health::HealthStoreError& error) {
+      EXPECT_EQ(error.code(), c.code);
+      EXPECT_EQ(error.what(), c.message);
+    }
+  }
+  EXPECT_TRUE(store.samples().empty());
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
