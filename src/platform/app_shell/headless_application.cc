@@ -1,10 +1,7 @@
 // The application object when no desktop toolkit is available: an event loop
 // that is the main queue, and no windows. Every method still runs exactly as
 // in direct mode; only a permission sheet cannot be shown.
-#include "platform/application.h"
-
-#include <atomic>
-
+#include "platform/app_shell/app_shell_factories.h"
 #include "shell/main_queue.h"
 
 namespace tarnwick::platform {
@@ -27,19 +24,8 @@ class HeadlessApplication final : public Application {
   ApplicationDelegate* delegate_ = nullptr;
 };
 
-std::atomic<Application*> currentApplication{nullptr};
-
 }  // namespace
 
-Application& Application::sharedApplication() {
-  static Application* const application = [] {
-    Application* created = new HeadlessApplication;
-    currentApplication.store(created, std::memory_order_release);
-    return created;
-  }();
-  return *application;
-}
-
-Application* Application::current() { return currentApplication.load(std::memory_order_acquire); }
+std::unique_ptr<Application> makeHeadlessApplication() { return std::make_unique<HeadlessApplication>(); }
 
 }  // namespace tarnwick::platform

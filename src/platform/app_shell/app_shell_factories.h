@@ -1,0 +1,25 @@
+// The application objects the shared application is chosen from.
+#pragma once
+
+#include <memory>
+
+#include "platform/app_shell/desktop_toolkit.h"
+#include "platform/application.h"
+
+namespace tarnwick::platform {
+
+// The application object when no desktop can be reached: its event loop is
+// the main queue and it never shows a window. Never fails.
+std::unique_ptr<Application> makeHeadlessApplication();
+
+// The application object over toolkit (which must outlive it): the toolkit's
+// main loop owns the main thread and serves the main queue.
+std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit);
+
+// The desktop module's toolkit, or nullptr when there is no display to show
+// a window on, the module is not beside the executable, cannot be loaded, is
+// of another interface version, or cannot start. Loads the module at most
+// once per call; call it once, on the main thread.
+DesktopToolkit* openDesktopToolkit();
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,41 @@
+// The application object on a desktop: the module's main loop owns the main
+// thread, and work posted to the main queue runs inside it so that the sheet
+// and the bridge's own main-thread work share one thread.
+#include "platform/app_shell/app_shell_factories.h"
+#include "shell/main_queue.h"
+
+namespace tarnwick::platform {
+namespace {
+
+class DesktopApplication final : public Application {
+ public:
+  explicit DesktopApplication(DesktopToolkit& toolkit) : toolkit_(toolkit) {}
+
+  // The toolkit opens no window of its own, so every policy looks the same:
+  // nothing in the taskbar and no menu bar until a sheet is shown.
+  void setActivationPolicy(ActivationPolicy) override {}
+  void setDelegate(ApplicationDelegate* delegate) override { delegate_ = delegate; }
+
+  void run() override {
+    DesktopToolkit* toolkit = &toolkit_;
+    shell::MainQueue::redirect([toolkit](shell::MainQueue::Task task) { toolkit->post(std::move(task)); });
+    ApplicationDelegate* delegate = delegate_;
+    toolkit_.run([delegate] {
+      if (delegate) delegate->applicationDidFinishLaunching();
+    });
+  }
+
+  void activateIgnoringOtherApps(bool) override { toolkit_.activate(); }
+
+ private:
+  DesktopToolkit& toolkit_;
+  ApplicationDelegate* delegate_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit) {
+  return std::make_unique<DesktopApplication>(toolkit);
+}
+
+}  // namespace tarnwick::platform

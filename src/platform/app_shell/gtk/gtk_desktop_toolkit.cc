@@ -1,0 +1,87 @@
+// The desktop module: the application object's main loop on GLib and the
+// permission sheet on GTK 4. The only symbol it exports is the entry.
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <utility>
+
+#include "platform/app_shell/desktop_toolkit.h"
+#include "platform/app_shell/gtk/permission_sheet_window.h"
+
+namespace tarnwick::platform::gtk {
+namespace {
+
+using Task = std::function<void()>;
+
+gboolean runTaskOnce(gpointer data) {
+  (*static_cast<Task*>(data))();
+  return G_SOURCE_REMOVE;
+}
+
+void deleteTask(gpointer data) { delete static_cast<Task*>(data); }
+
+// Queued on the default main context, never run in place: a post from the
+// main thread itself must not re-enter what that thread is doing.
+void queueOnMainLoop(Task task) {
+  GSource* source = g_idle_source_new();
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
+  g_source_set_callback(source, runTaskOnce, new Task(std::move(task)), deleteTask);
+  g_source_attach(source, nullptr);
+  g_source_unref(source);
+}
+
+class GtkDesktopToolkit final : public DesktopToolkit {
+ public:
+  void post(Task task) override { queueOnMainLoop(std::move(task)); }
+
+  void run(Task launched) override {
+    queueOnMainLoop(std::move(launched));
+    // No window exists until a sheet is needed; a bare main loop (rather than
+    // an application object that quits when its last window goes) keeps
+    // running regardless, and registers nothing on the session bus.
+    GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+  }
+
+  // GTK picks up the launcher's activation token from the environment and
+  // hands it over with the first window it presents, which brings that
+  // window to the front; there is nothing to raise before then.
+  void activate() override {}
+
+  void presentSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) override {
+    queueOnMainLoop([content = std::move(content), answer = std::move(answer)]() mutable {
+      showPermissionSheet(std::move(content), std::move(answer));
+    });
+  }
+};
+
+// The response is the bridge's only output: nothing GLib or GTK would say
+// may reach a terminal or a log.
+GLogWriterOutput discardStructuredLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
+  return G_LOG_WRITER_HANDLED;
+}
+void discardLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+void discardPrint(const gchar*) {}
+
+void silenceToolkitOutput() {
+  g_log_set_writer_func(discardStructuredLog, nullptr, nullptr);
+  g_log_set_default_handler(discardLog, nullptr);
+  g_set_print_handler(discardPrint);
+  g_set_printerr_handler(discardPrint);
+}
+
+}  // namespace
+}  // namespace tarnwick::platform::gtk
+
+extern "C" __attribute__((visibility("default"))) tarnwick::platform::DesktopToolkit* tarnwick_open_desktop_toolkit(
+    int interfaceVersion) {
+  using namespace tarnwick::platform;
+  if (interfaceVersion != kDesktopToolkitInterfaceVersion) return nullptr;
+  gtk::silenceToolkitOutput();
+  // The locale must never change what the bridge writes.
+  gtk_disable_setlocale();
+  if (!gtk_init_check()) return nullptr;
+  // Lives for the rest of the process; the process ends with _exit.
+  return new gtk::GtkDesktopToolkit;
+}

@@ -1,0 +1,259 @@
+#include "platform/app_shell/gtk/permission_sheet_window.h"
+
+#include <gtk/gtk.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tarnwick::platform::gtk {
+namespace {
+
+// The look of a current GNOME dialog (rounded "boxed" lists, a large heading)
+// without depending on libadwaita.
+constexpr const char* kSheetCss = R"css(
+.tarnwick-sheet .sheet-icon { color: #e01b24; }
+.tarnwick-sheet .sheet-heading { font-size: 15pt; font-weight: 800; }
+.tarnwick-sheet .sheet-section { font-weight: 700; margin-top: 6px; }
+.tarnwick-sheet .sheet-list {
+  background-color: @theme_base_color;
+  border: 1px solid alpha(currentColor, 0.15);
+  border-radius: 12px;
+}
+.tarnwick-sheet .sheet-row {
+  padding: 8px 14px;
+  min-height: 34px;
+  border-top: 1px solid alpha(currentColor, 0.10);
+}
+.tarnwick-sheet .sheet-row:first-child { border-top: none; }
+.tarnwick-sheet .sheet-turn-on-all { color: @theme_selected_bg_color; font-weight: 700; border-radius: 11px; padding: 10px 14px; }
+.tarnwick-sheet .sheet-answer { min-height: 32px; padding: 4px 18px; border-radius: 9px; font-weight: 700; }
+)css";
+
+struct SwitchChoice {
+  GtkSwitch* control;
+  std::string identifier;
+  bool share;  // a write switch, else a read switch
+};
+
+struct Sheet {
+  SheetContent content;
+  std::function<void(PermissionSheetAnswer)> answer;
+  GtkWindow* window = nullptr;
+  std::vector<SwitchChoice> switches;
+  bool answered = false;
+};
+
+void installStyleOnce() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  GtkCssProvider* provider = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(provider, kSheetCss, -1);
+  gtk_style_context_add_provider_for_display(gdk_display_get_default(), GTK_STYLE_PROVIDER(provider),
+                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(provider);
+}
+
+// Answers once. The window goes away with the answer; a window being closed
+// is on its way already.
+void finish(Sheet* sheet, PermissionSheetAnswer::Outcome outcome, bool destroyWindow = true) {
+  if (sheet->answered) return;
+  sheet->answered = true;
+  PermissionSheetAnswer answer;
+  answer.outcome = outcome;
+  if (outcome == PermissionSheetAnswer::Outcome::allow) {
+    for (const SwitchChoice& choice : sheet->switches) {
+      bool on = gtk_switch_get_active(choice.control);
+      (choice.share ? answer.shareAllowed : answer.readAllowed)[choice.identifier] = on;
+    }
+  }
+  sheet->answer(std::move(answer));
+  if (destroyWindow) gtk_window_destroy(sheet->window);
+}
+
+GtkWidget* label(const std::string& text, const char* cssClass) {
+  GtkWidget* widget = gtk_label_new(text.c_str());
+  gtk_label_set_wrap(GTK_LABEL(widget), TRUE);
+  gtk_label_set_justify(GTK_LABEL(widget), GTK_JUSTIFY_CENTER);
+  gtk_label_set_max_width_chars(GTK_LABEL(widget), 34);
+  if (cssClass) gtk_widget_add_css_class(widget, cssClass);
+  return widget;
+}
+
+// A row's label toggles its switch when clicked, as in the desktop's own
+// settings lists.
+void onRowClicked(GtkGestureClick*, int, double, double, gpointer control) {
+  GtkSwitch* toggle = GTK_SWITCH(control);
+  gtk_switch_set_active(toggle, !gtk_switch_get_active(toggle));
+}
+
+void appendSection(Sheet* sheet, GtkBox* body, const std::string& heading, const std::vector<SheetRow>& rows,
+                   bool share) {
+  if (rows.empty()) return;
+  GtkWidget* title = gtk_label_new(heading.c_str());
+  gtk_label_set_xalign(GTK_LABEL(title), 0);
+  gtk_widget_add_css_class(title, "sheet-section");
+  gtk_box_append(body, title);
+
+  GtkWidget* list = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  gtk_widget_add_css_class(list, "sheet-list");
+  gtk_widget_set_overflow(list, GTK_OVERFLOW_HIDDEN);
+  for (const SheetRow& row : rows) {
+    GtkWidget* line = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+    gtk_widget_add_css_class(line, "sheet-row");
+    GtkWidget* name = gtk_label_new(row.label.c_str());
+    gtk_label_set_xalign(GTK_LABEL(name), 0);
+    gtk_label_set_ellipsize(GTK_LABEL(name), PANGO_ELLIPSIZE_END);
+    gtk_widget_set_hexpand(name, TRUE);
+    GtkWidget* toggle = gtk_switch_new();
+    gtk_widget_set_valign(toggle, GTK_ALIGN_CENTER);
+    gtk_accessible_update_relation(GTK_ACCESSIBLE(toggle), GTK_ACCESSIBLE_RELATION_LABELLED_BY, name, NULL, -1);
+    GtkGesture* click = gtk_gesture_click_new();
+    g_signal_connect(click, "released", G_CALLBACK(onRowClicked), toggle);
+    gtk_widget_add_controller(name, GTK_EVENT_CONTROLLER(click));
+    gtk_box_append(GTK_BOX(line), name);
+    gtk_box_append(GTK_BOX(line), toggle);
+    gtk_box_append(GTK_BOX(list), line);
+    sheet->switches.push_back({GTK_SWITCH(toggle), row.identifier, share});
+  }
+  gtk_box_append(body, list);
+}
+
+std::string invitation(const SheetContent& content) {
+  const char* access = content.shareRows.empty() ? "read"
+                       : content.readRows.empty() ? "write"
+                                                  : "write and read";
+  return "Turn on what " + content.applicationName + " may " + access +
+         ". Anything you leave off stays private. You can change your choices later.";
+}
+
+void onTurnOnAll(GtkButton*, gpointer data) {
+  for (const SwitchChoice& choice : static_cast<Sheet*>(data)->switches) gtk_switch_set_active(choice.control, TRUE);
+}
+
+void onDontAllow(GtkButton*, gpointer data) { finish(static_cast<Sheet*>(data), PermissionSheetAnswer::Outcome::dontAllow); }
+
+void onAllow(GtkButton*, gpointer data) { finish(static_cast<Sheet*>(data), PermissionSheetAnswer::Outcome::allow); }
+
+gboolean onCloseRequest(GtkWindow*, gpointer data) {
+  finish(static_cast<Sheet*>(data), PermissionSheetAnswer::Outcome::dismissed, false);
+  return FALSE;  // let the window close
+}
+
+bool isEnter(guint key) { return key == GDK_KEY_Return || key == GDK_KEY_KP_Enter || key == GDK_KEY_ISO_Enter; }
+
+// Escape and Enter decide the sheet wherever the focus is, except that Enter
+// on a focused button presses that button: someone who moved to "Don't
+// Allow" and pressed Enter must not grant access.
+gboolean onKeyPressed(GtkEventControllerKey*, guint key, guint, GdkModifierType modifiers, gpointer data) {
+  auto* sheet = static_cast<Sheet*>(data);
+  if (key == GDK_KEY_Escape) {
+    finish(sheet, PermissionSheetAnswer::Outcome::dontAllow);
+    return TRUE;
+  }
+  if ((modifiers & GDK_CONTROL_MASK) && (key == GDK_KEY_w || key == GDK_KEY_W)) {
+    gtk_window_close(sheet->window);
+    return TRUE;
+  }
+  if (isEnter(key)) {
+    GtkWidget* focus = gtk_window_get_focus(sheet->window);
+    if (focus && GTK_IS_BUTTON(focus)) return FALSE;
+    finish(sheet, PermissionSheetAnswer::Outcome::allow);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+GtkWidget* answerButton(const char* text, const char* extraClass, GCallback handler, Sheet* sheet) {
+  GtkWidget* button = gtk_button_new_with_label(text);
+  gtk_widget_add_css_class(button, "sheet-answer");
+  if (extraClass) gtk_widget_add_css_class(button, extraClass);
+  gtk_widget_set_hexpand(button, TRUE);
+  g_signal_connect(button, "clicked", handler, sheet);
+  return button;
+}
+
+}  // namespace
+
+void showPermissionSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) {
+  installStyleOnce();
+  auto* sheet = new Sheet{std::move(content), std::move(answer), nullptr, {}, false};
+  const std::string& name = sheet->content.applicationName;
+
+  GtkWidget* window = gtk_window_new();
+  sheet->window = GTK_WINDOW(window);
+  // The sheet lives exactly as long as its window.
+  g_object_set_data_full(G_OBJECT(window), "tarnwick-sheet", sheet, [](gpointer data) {
+    delete static_cast<Sheet*>(data);
+  });
+  gtk_window_set_title(sheet->window, kPermissionSheetTitle);
+  gtk_window_set_default_size(sheet->window, 440, -1);
+  gtk_window_set_resizable(sheet->window, FALSE);
+  gtk_widget_add_css_class(window, "tarnwick-sheet");
+
+  GtkWidget* header = gtk_header_bar_new();
+  gtk_header_bar_set_title_widget(GTK_HEADER_BAR(header), gtk_label_new(kPermissionSheetTitle));
+  gtk_widget_add_css_class(gtk_header_bar_get_title_widget(GTK_HEADER_BAR(header)), "title");
+  // A sheet is answered or closed, never minimised.
+  gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(header), ":close");
+  gtk_window_set_titlebar(sheet->window, header);
+
+  GtkWidget* outer = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+  GtkWidget* body = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
+  gtk_widget_set_margin_start(body, 24);
+  gtk_widget_set_margin_end(body, 24);
+  gtk_widget_set_margin_top(body, 18);
+  gtk_widget_set_margin_bottom(body, 12);
+
+  GtkWidget* icon = gtk_image_new_from_icon_name("emblem-favorite-symbolic");
+  gtk_image_set_pixel_size(GTK_IMAGE(icon), 56);
+  gtk_widget_add_css_class(icon, "sheet-icon");
+  gtk_box_append(GTK_BOX(body), icon);
+  gtk_box_append(GTK_BOX(body), label(name + " would like to access your health data", "sheet-heading"));
+  gtk_box_append(GTK_BOX(body), label(invitation(sheet->content), "dim-label"));
+
+  GtkWidget* turnOnAll = gtk_button_new_with_label("Turn On All");
+  gtk_widget_add_css_class(turnOnAll, "sheet-turn-on-all");
+  gtk_widget_add_css_class(turnOnAll, "sheet-list");
+  gtk_widget_set_margin_top(turnOnAll, 6);
+  g_signal_connect(turnOnAll, "clicked", G_CALLBACK(onTurnOnAll), sheet);
+  gtk_box_append(GTK_BOX(body), turnOnAll);
+
+  appendSection(sheet, GTK_BOX(body), "Allow " + name + " to write", sheet->content.shareRows, true);
+  appendSection(sheet, GTK_BOX(body), "Allow " + name + " to read", sheet->content.readRows, false);
+
+  // Fourteen rows do not fit every screen: the lists scroll, the answer
+  // buttons stay in view.
+  GtkWidget* scroller = gtk_scrolled_window_new();
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scroller), TRUE);
+  gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 600);
+  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), body);
+  gtk_widget_set_vexpand(scroller, TRUE);
+  gtk_box_append(GTK_BOX(outer), scroller);
+
+  GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+  gtk_box_set_homogeneous(GTK_BOX(buttons), TRUE);
+  gtk_widget_set_margin_start(buttons, 24);
+  gtk_widget_set_margin_end(buttons, 24);
+  gtk_widget_set_margin_top(buttons, 6);
+  gtk_widget_set_margin_bottom(buttons, 20);
+  gtk_box_append(GTK_BOX(buttons), answerButton("Don't Allow", nullptr, G_CALLBACK(onDontAllow), sheet));
+  gtk_box_append(GTK_BOX(buttons), answerButton("Allow", "suggested-action", G_CALLBACK(onAllow), sheet));
+  gtk_box_append(GTK_BOX(outer), buttons);
+  gtk_window_set_child(sheet->window, outer);
+
+  GtkEventController* keys = gtk_event_controller_key_new();
+  gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
+  g_signal_connect(keys, "key-pressed", G_CALLBACK(onKeyPressed), sheet);
+  gtk_widget_add_controller(window, keys);
+  g_signal_connect(window, "close-request", G_CALLBACK(onCloseRequest), sheet);
+
+  // Focus starts on the first switch so that Tab and Space work at once and
+  // no answer button is pressed by a stray Enter.
+  if (!sheet->switches.empty()) gtk_window_set_focus(sheet->window, GTK_WIDGET(sheet->switches.front().control));
+  gtk_window_present(sheet->window);
+}
+
+}  // namespace tarnwick::platform::gtk

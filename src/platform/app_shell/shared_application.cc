@@ -1,0 +1,37 @@
+// Which application object the process gets: the desktop one when the
+// desktop module can start, else the headless one, so that "--appkit" never
+// fails by itself.
+#include <atomic>
+
+#include "platform/app_shell/app_shell_factories.h"
+#include "platform/app_shell/sheet_content.h"
+#include "platform/permission_sheet.h"
+
+namespace tarnwick::platform {
+namespace {
+
+std::atomic<Application*> currentApplication{nullptr};
+
+Application* createApplication() {
+  if (DesktopToolkit* toolkit = openDesktopToolkit()) {
+    installPermissionSheet(makeToolkitPermissionSheet(*toolkit));
+    return makeDesktopApplication(*toolkit).release();
+  }
+  return makeHeadlessApplication().release();
+}
+
+}  // namespace
+
+Application& Application::sharedApplication() {
+  // Never destroyed: the event loop runs until the process ends.
+  static Application* const application = [] {
+    Application* created = createApplication();
+    currentApplication.store(created, std::memory_order_release);
+    return created;
+  }();
+  return *application;
+}
+
+Application* Application::current() { return currentApplication.load(std::memory_order_acquire); }
+
+}  // namespace tarnwick::platform

@@ -1,0 +1,34 @@
+// Between the store's permission request and the sheet on screen: the
+// wording of the rows, and the answer the store may rely on whatever the
+// toolkit reported.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/app_shell/desktop_toolkit.h"
+#include "platform/permission_sheet.h"
+
+namespace tarnwick::platform {
+
+// The name the sheet asks on behalf of.
+inline constexpr const char* kSheetApplicationName = "Tarnwick";
+
+// The sheet's rows for request: one per type in each list, a repeated type
+// shown once, in the catalogue's order (the store hands over sets, whose
+// order means nothing to a person); types outside the catalogue follow in
+// the request's order. A type of the catalogue reads as its
+// metric label ("Heart Rate"); any other type reads as its identifier.
+SheetContent sheetContentFor(const PermissionSheetRequest& request);
+
+// answer as the store should see it. `allow` holds exactly one choice per
+// row of content: a row the toolkit left out is off, an identifier that is
+// no row is dropped (nothing can be granted that was not asked).
+// `dontAllow` and `dismissed` carry no choices.
+PermissionSheetAnswer completedAnswer(const SheetContent& content, PermissionSheetAnswer answer);
+
+// A permission sheet shown by toolkit, which must outlive it. It answers
+// each presentation exactly once, even if the toolkit called back twice.
+std::shared_ptr<PermissionSheet> makeToolkitPermissionSheet(DesktopToolkit& toolkit);
+
+}  // namespace tarnwick::platform
