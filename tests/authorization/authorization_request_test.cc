@@ -1,0 +1,179 @@
+#include "authorization/authorization_request.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "health/metric_catalogue.h"
+#include "support/fake_health_store.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using health::ObjectKind;
+using health::ObjectType;
+using protocol::AuthorizationData;
+using protocol::BridgeRequest;
+using Keys = std::vector<std::string>;
+using Types = std::set<ObjectType>;
+using authorization::requestAuthorization;
+
+const ObjectType kSteps{ObjectKind::quantity, std::string(health::kStepCountIdentifier)};
+const ObjectType kBodyMass{ObjectKind::quantity, std::string(health::kBodyMassIdentifier)};
+const ObjectType kSleep{ObjectKind::category, std::string(health::kSleepAnalysisIdentifier)};
+const ObjectType kWorkout{ObjectKind::workout, std::string(health::kWorkoutTypeIdentifier)};
+const Types kAllSeven{kSteps,
+                      kSleep,
+                      {ObjectKind::quantity, std::string(health::kHeartRateIdentifier)},
+                      {ObjectKind::quantity, std::string(health::kHeartRateVariabilityIdentifier)},
+                      kBodyMass,
+                      {ObjectKind::quantity, std::string(health::kBloodGlucoseIdentifier)},
+                      kWorkout};
+
+// A store that fails the test when anything at all is asked of it.
+class UntouchableStore final : public health::HealthStore {
+ public:
+  std::optional<ObjectType> quantityTypeForIdentifier(std::string_view) override { return touched(); }
+  std::optional<ObjectType> categoryTypeForIdentifier(std::string_view) override { return touched(); }
+  ObjectType workoutType() override { return touched().value_or(ObjectType{}); }
+  std::optional<health::Unit> unitFromString(std::string_view) override {
+    touched();
+    return std::nullopt;
+  }
+  void executeSampleQuery(health::SampleQuery, health::SampleQueryHandler) override { touched(); }
+  void executeStatisticsQuery(health::StatisticsQuery, health::StatisticsHandler) override { touched(); }
+  void requestAuthorization(Types, Types, health::CompletionHandler) override { touched(); }
+  void saveObjects(std::vector<health::Sample>, health::CompletionHandler) override { touched(); }
+
+ private:
+  std::optional<ObjectType> touched() {
+    ADD_FAILURE() << "the health store was used";
+    return std::nullopt;
+  }
+};
+
+BridgeRequest authorizeRequest(std::string sourceMode, std::optional<Keys> readTypes, std::optional<Keys> writeTypes) {
+  BridgeRequest request;
+  request.method = "authorize";
+  request.sourceMode = std::move(sourceMode);
+  request.readTypes = std::move(readTypes);
+  request.writeTypes = std::move(writeTypes);
+  return request;
+}
+
+class AuthorizationTest : public ::testing::Test {
+ protected:
+  void SetUp() override { health::setHealthStoreForTesting(&store); }
+  void TearDown() override { health::setHealthStoreForTesting(nullptr); }
+
+  FakeHealthStore store;
+};
+
+TEST(AuthorizationImportTest, ImportConnectionsAnswerWithoutTheStore) {
+  UntouchableStore untouchable;
+  health::setHealthStoreForTesting(&untouchable);
+  for (const char* sourceMode : {"import-only", "", "natives", "IMPORT"}) {
+    EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, Keys{"steps"}, Keys{"weight"})),
+              (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
+    EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, std::nullopt, std::nullopt)),
+              (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
+  }
+  health::setHealthStoreForTesting(nullptr);
+}
+
+TEST_F(AuthorizationTest, NothingResolvableIsNotDeterminedWithTheListsAsSent) {
+  store.forgetType(std::string(health::kBloodGlucoseIdentifier));
+  struct Case {
+    std::optional<Keys> readTypes, writeTypes;
+  };
+  for (const Case& c : {Case{Keys{}, Keys{}}, Case{Keys{"bogus"}, Keys{"other"}}, Case{Keys{"Steps"}, Keys{" sleep"}},
+                        Case{Keys{"glucose", "glucose"}, Keys{}}}) {
+    EXPECT_EQ(requestAuthorization(authorizeRequest("native", c.readTypes, c.writeTypes)),
+              (AuthorizationData{false, "not-determined", *c.readTypes, *c.writeTypes, "native"}));
+  }
+  EXPECT_TRUE(store.calls().empty());
+}
+
+struct RequestSetCase {
+  std::string name;
+  std::optional<Keys> readTypes, writeTypes;
+  Types expectedShare, expectedRead;
+  Keys echoedRead, echoedWrite;
+};
+
+class AuthorizationRequestSetTest : public AuthorizationTest,
+                                    public ::testing::WithParamInterface<RequestSetCase> {};
+
+TEST_P(AuthorizationRequestSetTest, AsksOnceForTheResolvedSets) {
+  const RequestSetCase& c = GetParam();
+  EXPECT_EQ(requestAuthorization(authorizeRequest("Native", c.readTypes, c.writeTypes)),
+            (AuthorizationData{true, "authorized", c.echoedRead, c.echoedWrite, "Native"}));
+  auto calls = store.authorizationCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].shareTypes, c.expectedShare);
+  EXPECT_EQ(calls[0].readTypes, c.expectedRead);
+}
+
+const Keys kDefaults = health::readableTypes();
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, AuthorizationRequestSetTest,
+    ::testing::Values(
+        RequestSetCase{"BothAbsentAskForAllSeven", std::nullopt, std::nullopt, kAllSeven, kAllSeven, kDefaults,
+                       kDefaults},
+        RequestSetCase{"ReadAbsentWriteEmpty", std::nullopt, Keys{}, {}, kAllSeven, kDefaults, {}},
+        RequestSetCase{"DuplicatesCountOnceButEchoVerbatim", Keys{"steps", "steps", "bogus"}, Keys{}, {}, {kSteps},
+                       {"steps", "steps", "bogus"}, {}},
+        RequestSetCase{"WrittenTypesAreAlsoRead", Keys{"steps"}, Keys{"weight"}, {kBodyMass}, {kBodyMass, kSteps},
+                       {"steps"}, {"weight"}},
+        RequestSetCase{"WriteOnly", Keys{}, Keys{"workout", "sleep", "Sleep"}, {kWorkout, kSleep}, {kWorkout, kSleep},
+                       {}, {"workout", "sleep", "Sleep"}},
+        RequestSetCase{"InBothLists", Keys{"sleep", "weight"}, Keys{"weight"}, {kBodyMass}, {kBodyMass, kSleep},
+                       {"sleep", "weight"}, {"weight"}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(AuthorizationTest, TypesTheStoreLacksAreLeftOut) {
+  store.forgetType(std::string(health::kStepCountIdentifier));
+  requestAuthorization(authorizeRequest("native", Keys{"steps", "weight"}, Keys{"steps"}));
+  auto calls = store.authorizationCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].shareTypes, Types{});
+  EXPECT_EQ(calls[0].readTypes, Types{kBodyMass});
+}
+
+TEST_F(AuthorizationTest, RefusalWithoutAnErrorIsDenied) {
+  // The store's two ways of refusing: a sheet answered "Don't Allow", and a
+  // callback with nothing in it.
+  store.setAllAccess(Access::notDetermined);
+  store.setUndecidedAuthorizationAnswer(false);
+  EXPECT_EQ(requestAuthorization(authorizeRequest("native", Keys{"steps", "nope"}, std::nullopt)),
+            (AuthorizationData{false, "denied", {"steps", "nope"}, kDefaults, "native"}));
+
+  store.scriptNext(StoreCall::requestAuthorization, ScriptedReply{std::nullopt, false, true});
+  EXPECT_EQ(requestAuthorization(authorizeRequest("native", std::nullopt, Keys{"weight"})),
+            (AuthorizationData{false, "denied", kDefaults, {"weight"}, "native"}));
+  EXPECT_EQ(store.authorizationCalls().size(), 2u);
+}
+
+TEST_F(AuthorizationTest, AnErrorWinsOverTheSuccessFlag) {
+  for (bool successAlongside : {true, false}) {
+    store.scriptNext(StoreCall::requestAuthorization,
+                     ScriptedReply{health::HealthStoreError(health::HealthErrorCode::healthDataUnavailable,
+                                                            "Health data is unavailable on this device."),
+                                   successAlongside});
+    try {
+      requestAuthorization(authorizeRequest("native", Keys{"steps"}, Keys{}));
+      ADD_FAILURE() << "no error";
+    } catch (const health::HealthStoreError& error) {
+      EXPECT_EQ(error.code(), 1);
+      EXPECT_EQ(error.domain(), health::kHealthErrorDomain);
+      EXPECT_STREQ(error.what(), "Health data is unavailable on this device.");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
