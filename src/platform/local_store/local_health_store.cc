@@ -1,6 +1,10 @@
 #include "platform/local_store/local_health_store.h"
 
 #include <cstdlib>
+#include <exception>
+#include <mutex>
+
+#include "platform/local_store/local_store.h"
 
 namespace tarnwick::platform {
 
@@ -11,7 +15,9 @@ std::string defaultLocalStorePath() {
   return std::string(home ? home : "") + "/.local/share/tarnwick/health.sqlite3";
 }
 
-std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string) { return nullptr; }
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path) {
+  return std::make_unique<local_store::LocalHealthStore>(std::move(path));
+}
 
 }  // namespace tarnwick::platform
 

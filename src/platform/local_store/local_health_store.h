@@ -15,7 +15,9 @@ namespace tarnwick::platform {
 std::string defaultLocalStorePath();
 
 // A local store on the database file at path. Nothing is opened or created
-// until the first call that needs the database.
+// until the first call that needs the database (type and unit look-ups
+// never do). Every handler runs on the store's own worker thread, which
+// alone touches the database. Never returns nullptr.
 std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path);
 
 }  // namespace tarnwick::platform

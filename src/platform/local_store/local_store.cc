@@ -1,0 +1,245 @@
+#include "platform/local_store/local_store.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/local_store/permission_records.h"
+#include "platform/local_store/sample_records.h"
+#include "platform/local_store/sample_validation.h"
+#include "platform/local_store/store_error.h"
+#include "platform/local_store/store_file.h"
+#include "platform/local_store/stored_types.h"
+#include "platform/permission_sheet.h"
+
+namespace tarnwick::platform::local_store {
+namespace {
+
+using health::HealthErrorCode;
+using health::HealthStoreError;
+using health::ObjectType;
+
+HealthStoreError notDetermined() { return {HealthErrorCode::authorizationNotDetermined, "Authorization not determined"}; }
+HealthStoreError notAuthorized() { return {HealthErrorCode::authorizationDenied, "Not authorized"}; }
+
+HealthStoreError invalidArgument(const std::string& description) {
+  return {HealthErrorCode::invalidArgument, description};
+}
+
+// Runs `work` and hands back its error as a HealthStoreError; anything else
+// a library throws becomes a store failure naming the file.
+template <class Work>
+std::optional<HealthStoreError> capture(const std::string& path, Work&& work) {
+  try {
+    work();
+    return std::nullopt;
+  } catch (const HealthStoreError& error) {
+    return error;
+  } catch (const std::exception& error) {
+    return HealthStoreError(HealthErrorCode::databaseInaccessible,
+                            "The health store at '" + path + "' failed: " + error.what());
+  }
+}
+
+const StoredType& knownType(const ObjectType& type) {
+  const StoredType* stored = findStoredType(type.identifier);
+  if (!stored) throw invalidArgument("The health store does not know the type '" + type.identifier + "'.");
+  return *stored;
+}
+
+// The source a read is limited to: a denied read still shows the bridge its
+// own samples; an undecided one is an error.
+std::optional<std::string_view> readableSource(Database& database, const ObjectType& type) {
+  switch (accessFor(database, type.identifier).read) {
+    case Access::notDetermined: throw notDetermined();
+    case Access::denied: return health::kBridgeSourceName;
+    case Access::authorized: break;
+  }
+  return std::nullopt;
+}
+
+bool allDecided(Database& database, const std::set<ObjectType>& shareTypes, const std::set<ObjectType>& readTypes) {
+  for (const ObjectType& type : shareTypes) {
+    if (accessFor(database, type.identifier).share == Access::notDetermined) return false;
+  }
+  for (const ObjectType& type : readTypes) {
+    if (accessFor(database, type.identifier).read == Access::notDetermined) return false;
+  }
+  return true;
+}
+
+Access choice(const std::map<std::string, bool>& switches, const std::string& identifier) {
+  auto found = switches.find(identifier);
+  return found != switches.end() && found->second ? Access::authorized : Access::denied;
+}
+
+}  // namespace
+
+LocalHealthStore::LocalHealthStore(std::string path)
+    : path_(std::move(path)), lifeline_(std::make_shared<Lifeline>()) {
+  lifeline_->store = this;
+}
+
+LocalHealthStore::~LocalHealthStore() {
+  std::lock_guard lock(lifeline_->mutex);
+  lifeline_->store = nullptr;
+}
+
+Database& LocalHealthStore::database() {
+  if (!database_) database_ = openStore(path_);
+  return *database_;
+}
+
+Database& LocalHealthStore::writableDatabase() {
+  Database& opened = database();
+  if (opened.isReadOnly()) throw brokenStoreError(path_, "is read-only");
+  return opened;
+}
+
+std::optional<ObjectType> LocalHealthStore::quantityTypeForIdentifier(std::string_view identifier) {
+  std::optional<ObjectType> type = objectTypeFor(identifier);
+  if (type && type->kind != health::ObjectKind::quantity) return std::nullopt;
+  return type;
+}
+
+std::optional<ObjectType> LocalHealthStore::categoryTypeForIdentifier(std::string_view identifier) {
+  std::optional<ObjectType> type = objectTypeFor(identifier);
+  if (type && type->kind != health::ObjectKind::category) return std::nullopt;
+  return type;
+}
+
+ObjectType LocalHealthStore::workoutType() {
+  return {health::ObjectKind::workout, std::string(health::kWorkoutTypeIdentifier)};
+}
+
+std::optional<health::Unit> LocalHealthStore::unitFromString(std::string_view text) {
+  return health::Unit::fromString(text);
+}
+
+void LocalHealthStore::executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) {
+  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
+    std::vector<health::Sample> samples;
+    std::optional<HealthStoreError> error = capture(path_, [&] {
+      knownType(query.sampleType);
+      Database& opened = database();
+      samples = selectSamples(opened, query, readableSource(opened, query.sampleType));
+    });
+    if (error) handler(std::nullopt, std::move(error));
+    else handler(std::move(samples), std::nullopt);
+  });
+}
+
+void LocalHealthStore::executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) {
+  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
+    std::optional<health::Statistics> statistics;
+    std::optional<HealthStoreError> error = capture(path_, [&] {
+      const StoredType& type = knownType(query.quantityType);
+      if (type.kind != health::ObjectKind::quantity) {
+        throw invalidArgument("Statistics need a quantity type, not '" + query.quantityType.identifier + "'.");
+      }
+      bool wantsSum = (query.options & health::kStatisticsOptionCumulativeSum) != 0;
+      if (wantsSum && !type.cumulative) {
+        throw invalidArgument("A cumulative sum needs a cumulative type; '" + query.quantityType.identifier +
+                              "' is discrete.");
+      }
+      Database& opened = database();
+      SampleSum sum = sumSamples(opened, type.identifier, query.predicate, readableSource(opened, query.quantityType));
+      if (sum.count == 0) throw HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
+      statistics = health::Statistics{query.quantityType,
+                                      query.predicate ? query.predicate->startDate : std::nullopt,
+                                      query.predicate ? query.predicate->endDate : std::nullopt,
+                                      std::nullopt};
+      if (wantsSum) statistics->sumQuantity = health::Quantity(canonicalUnit(type.identifier), sum.sum);
+    });
+    if (error) handler(std::nullopt, std::move(error));
+    else handler(std::move(statistics), std::nullopt);
+  });
+}
+
+void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
+                                            health::CompletionHandler handler) {
+  worker_.post([this, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
+                handler = std::move(handler)]() mutable {
+    bool decided = false;
+    std::shared_ptr<PermissionSheet> sheet;
+    std::optional<HealthStoreError> error = capture(path_, [&] {
+      if (shareTypes.empty() && readTypes.empty()) {
+        throw invalidArgument("A permission request must name at least one type to share or read.");
+      }
+      for (const ObjectType& type : shareTypes) knownType(type);
+      for (const ObjectType& type : readTypes) knownType(type);
+      decided = allDecided(database(), shareTypes, readTypes);
+      if (decided) return;
+      sheet = installedPermissionSheet();
+      if (!sheet) {
+        throw HealthStoreError(HealthErrorCode::healthDataUnavailable,
+                               "The permission sheet can only be shown when the bridge runs with --appkit (the "
+                               "application shell).");
+      }
+      writableDatabase();
+    });
+    if (error) return handler(false, std::move(error));
+    if (decided) return handler(true, std::nullopt);
+
+    PermissionSheetRequest request{{readTypes.begin(), readTypes.end()}, {shareTypes.begin(), shareTypes.end()}};
+    auto answered = [lifeline = lifeline_, shareTypes, readTypes,
+                     handler = std::move(handler)](PermissionSheetAnswer answer) mutable {
+      std::lock_guard lock(lifeline->mutex);
+      LocalHealthStore* store = lifeline->store;
+      if (!store) return;
+      store->worker_.post([store, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
+                           handler = std::move(handler), answer = std::move(answer)] {
+        using Outcome = PermissionSheetAnswer::Outcome;
+        if (answer.outcome == Outcome::dismissed) return handler(false, std::nullopt);
+        std::optional<HealthStoreError> error = capture(store->path_, [&] {
+          Database& opened = store->writableDatabase();
+          WriteTransaction transaction(opened);
+          bool allow = answer.outcome == Outcome::allow;
+          for (const ObjectType& type : shareTypes) {
+            setAccess(opened, type.identifier, std::nullopt,
+                      allow ? choice(answer.shareAllowed, type.identifier) : Access::denied);
+          }
+          for (const ObjectType& type : readTypes) {
+            setAccess(opened, type.identifier, allow ? choice(answer.readAllowed, type.identifier) : Access::denied,
+                      std::nullopt);
+          }
+          transaction.commit();
+        });
+        if (error) return handler(false, std::move(error));
+        handler(answer.outcome == Outcome::allow, std::nullopt);
+      });
+    };
+    sheet->present(std::move(request), std::move(answered));
+  });
+}
+
+void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) {
+  worker_.post([this, objects = std::move(objects), handler = std::move(handler)]() mutable {
+    std::optional<HealthStoreError> error = capture(path_, [&] {
+      for (const health::Sample& object : objects) knownType(object.type);
+      Database& opened = database();
+      bool denied = false;
+      bool undecided = false;
+      for (const health::Sample& object : objects) {
+        Access share = accessFor(opened, object.type.identifier).share;
+        denied |= share == Access::denied;
+        undecided |= share == Access::notDetermined;
+      }
+      if (denied) throw notAuthorized();
+      if (undecided) throw notDetermined();
+      for (const health::Sample& object : objects) validateSample(object);
+      if (objects.empty()) return;
+      Database& writable = writableDatabase();
+      WriteTransaction transaction(writable);
+      SampleWriter writer(writable);
+      for (health::Sample& object : objects) {
+        object.sourceName = std::string(health::kBridgeSourceName);
+        writer.add(object);
+      }
+      transaction.commit();
+    });
+    if (error) return handler(false, std::move(error));
+    handler(true, std::nullopt);
+  });
+}
+
+}  // namespace tarnwick::platform::local_store

@@ -1,0 +1,57 @@
+// Samples in the store's file: adding them (with the sync-identifier rule),
+// reading them back for a query, summing them. No permission checks here:
+// the store applies those, and the companion tool deliberately bypasses
+// them. Quantities are kept in their type's canonical unit.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "health/health_store.h"
+#include "platform/local_store/database.h"
+
+namespace tarnwick::platform::local_store {
+
+// Adds samples through statements prepared once, so that adding millions in
+// one transaction costs no re-parsing. Call inside a WriteTransaction.
+class SampleWriter {
+ public:
+  explicit SampleWriter(Database& database);
+
+  // Stores the sample under its own sourceName. A sample whose sync
+  // identifier is already stored for its type with the same or a greater
+  // sync version is not stored (returns false); with a smaller one the
+  // stored sample is replaced. Expects a sample validateSample accepted.
+  // Throws HealthStoreError when the file cannot be written.
+  bool add(const health::Sample& sample);
+
+ private:
+  Statement insert_;
+  Statement findSynced_;
+  Statement remove_;
+};
+
+// The samples of a query's type that its predicate matches, sorted by its
+// descriptors with ties in insertion order (a descending sort is the exact
+// reverse of the ascending one), at most `limit` (0: all). With
+// `onlySource` only that source's samples. Throws HealthStoreError (code 3
+// for a sort key the store does not know).
+std::vector<health::Sample> selectSamples(Database& database, const health::SampleQuery& query,
+                                          std::optional<std::string_view> onlySource);
+
+// The number of matching quantity samples and the sum of their values in
+// the type's canonical unit.
+struct SampleSum {
+  std::int64_t count = 0;
+  double sum = 0;
+};
+SampleSum sumSamples(Database& database, std::string_view typeIdentifier,
+                     const std::optional<health::SamplePredicate>& predicate,
+                     std::optional<std::string_view> onlySource);
+
+// Every sample in the store, ordered by start date, then insertion.
+std::vector<health::Sample> allSamples(Database& database);
+
+}  // namespace tarnwick::platform::local_store

@@ -1,0 +1,25 @@
+// The one place where SQLite result codes and file-system errors become the
+// health store's errors: a platform error (code 6, database inaccessible)
+// whose description names the store's file and says what is wrong with it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "health/health_store.h"
+
+namespace tarnwick::platform::local_store {
+
+// The error for SQLite result code `resultCode` (primary or extended) on the
+// store at `path`. `systemError` is the errno of the failed file operation,
+// or 0 when unknown.
+health::HealthStoreError storeErrorFromSqlite(int resultCode, const std::string& path, int systemError = 0);
+
+// The error for a store file that is present but not usable, described by
+// `problem` ("is empty, not a database", "is a folder, not a database").
+health::HealthStoreError brokenStoreError(const std::string& path, std::string_view problem);
+
+// The error for a failed file operation (errno) on the store's file or folder.
+health::HealthStoreError fileSystemError(const std::string& path, int systemError);
+
+}  // namespace tarnwick::platform::local_store

@@ -1,0 +1,25 @@
+// Made-up but plausible health data for demonstrations and benchmarks:
+// steps and heart rate every few minutes, nightly sleep stages, daily
+// weight, heart-rate variability and glucose, and workouts of several kinds,
+// from two sources. The same seed always gives the same history.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "health/health_store.h"
+
+namespace tarnwick::tools {
+
+// The sources synthetic samples carry; used to replace earlier synthetic
+// data without touching anything else.
+inline constexpr std::string_view kWatchSource = "Wrist Tracker";
+inline constexpr std::string_view kPhoneSource = "Pocket Phone";
+
+// Calls `emit` with every sample of `days` days ending at `end`, in time
+// order within each day. `store` supplies the types (nothing is opened).
+void synthesiseHistory(health::HealthStore& store, int days, health::Instant end,
+                       const std::function<void(const health::Sample&)>& emit);
+
+}  // namespace tarnwick::tools
