@@ -33,28 +33,6 @@ const Types kAllSeven{kSteps,
                       {ObjectKind::quantity, std::string(health::kBloodGlucoseIdentifier)},
                       kWorkout};
 
-// A store that fails the test when anything at all is asked of it.
-class UntouchableStore final : public health::HealthStore {
- public:
-  std::optional<ObjectType> quantityTypeForIdentifier(std::string_view) override { return touched(); }
-  std::optional<ObjectType> categoryTypeForIdentifier(std::string_view) override { return touched(); }
-  ObjectType workoutType() override { return touched().value_or(ObjectType{}); }
-  std::optional<health::Unit> unitFromString(std::string_view) override {
-    touched();
-    return std::nullopt;
-  }
-  void executeSampleQuery(health::SampleQuery, health::SampleQueryHandler) override { touched(); }
-  void executeStatisticsQuery(health::StatisticsQuery, health::StatisticsHandler) override { touched(); }
-  void requestAuthorization(Types, Types, health::CompletionHandler) override { touched(); }
-  void saveObjects(std::vector<health::Sample>, health::CompletionHandler) override { touched(); }
-
- private:
-  std::optional<ObjectType> touched() {
-    ADD_FAILURE() << "the health store was used";
-    return std::nullopt;
-  }
-};
-
 BridgeRequest authorizeRequest(std::string sourceMode, std::optional<Keys> readTypes, std::optional<Keys> writeTypes) {
   BridgeRequest request;
   request.method = "authorize";
@@ -72,16 +50,14 @@ class AuthorizationTest : public ::testing::Test {
   FakeHealthStore store;
 };
 
-TEST(AuthorizationImportTest, ImportConnectionsAnswerWithoutTheStore) {
-  UntouchableStore untouchable;
-  health::setHealthStoreForTesting(&untouchable);
+TEST_F(AuthorizationTest, ImportConnectionsAnswerWithoutAsking) {
   for (const char* sourceMode : {"import-only", "", "natives", "IMPORT"}) {
     EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, Keys{"steps"}, Keys{"weight"})),
               (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
     EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, std::nullopt, std::nullopt)),
               (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
   }
-  health::setHealthStoreForTesting(nullptr);
+  EXPECT_TRUE(store.calls().empty());
 }
 
 TEST_F(AuthorizationTest, NothingResolvableIsNotDeterminedWithTheListsAsSent) {

@@ -25,31 +25,6 @@ double clockReading = 0;
 health::Instant steppingClock() { return clockReading += 1; }
 constexpr health::Instant kFirstReading = 1'000'001;
 
-// A store that fails the test when anything at all is asked of it.
-class UntouchableStore final : public health::HealthStore {
- public:
-  std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view) override { return touched(); }
-  std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view) override { return touched(); }
-  health::ObjectType workoutType() override { return touched().value_or(health::ObjectType{}); }
-  std::optional<health::Unit> unitFromString(std::string_view) override {
-    touched();
-    return std::nullopt;
-  }
-  void executeSampleQuery(health::SampleQuery, health::SampleQueryHandler) override { touched(); }
-  void executeStatisticsQuery(health::StatisticsQuery, health::StatisticsHandler) override { touched(); }
-  void requestAuthorization(std::set<health::ObjectType>, std::set<health::ObjectType>,
-                            health::CompletionHandler) override {
-    touched();
-  }
-  void saveObjects(std::vector<Sample>, health::CompletionHandler) override { touched(); }
-
- private:
-  std::optional<health::ObjectType> touched() {
-    ADD_FAILURE() << "the health store was used";
-    return std::nullopt;
-  }
-};
-
 WritebackItem item(std::string id, std::string type, std::string value = "1") {
   return WritebackItem{std::move(id), std::move(type), "label", std::move(value), {}, {}, {}, {}};
 }
@@ -95,9 +70,7 @@ class WritebackTest : public ::testing::Test {
   FakeHealthStore store;
 };
 
-TEST(WritebackGuardTest, ImportConnectionsAreRefusedBeforeTheStoreIsTouched) {
-  UntouchableStore untouchable;
-  health::setHealthStoreForTesting(&untouchable);
+TEST_F(WritebackTest, ImportConnectionsAreRefusedBeforeTheStoreIsAsked) {
   for (const char* sourceMode : {"import-only", "", "nativ", "native ", "Native2"}) {
     for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector{item("a", "steps")}}}) {
       try {
@@ -109,7 +82,7 @@ TEST(WritebackGuardTest, ImportConnectionsAreRefusedBeforeTheStoreIsTouched) {
       }
     }
   }
-  health::setHealthStoreForTesting(nullptr);
+  EXPECT_TRUE(store.calls().empty());
 }
 
 TEST_F(WritebackTest, NativeInAnyLetterCasePassesTheGuard) {
