@@ -100,6 +100,8 @@ std::vector<Accepted> acceptedRequests() {
   return cases;
 }
 
+void PrintTo(const Accepted& c, std::ostream* out) { *out << c.name; }
+
 class AcceptedRequestTest : public ::testing::TestWithParam<Accepted> {};
 
 TEST_P(AcceptedRequestTest, DecodesToTheExpectedRecord) {
@@ -171,6 +173,8 @@ std::vector<Refused> refusedRequests() {
        "The request holds a number too large for a double: '-1e400'."},
   };
 }
+
+void PrintTo(const Refused& c, std::ostream* out) { *out << c.name; }
 
 class RefusedRequestTest : public ::testing::TestWithParam<Refused> {};
 

@@ -1,0 +1,142 @@
+// Request bytes to response bytes, in process: method matching, the status
+// report, and how each kind of thrown error becomes an envelope.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "health/health_store.h"
+#include "protocol/json_codec.h"
+#include "shell/bridge.h"
+#include "support/fake_health_store.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using protocol::BridgeEnvelope;
+using protocol::StatusData;
+using shell::respondToBytes;
+
+const std::string kSevenKeys = R"(["steps","sleep","heart_rate","hrv","weight","glucose","workout"])";
+
+std::string nativeStatus(const std::string& sourceMode) {
+  return R"({"ok":true,"data":{"available":true,"authorizationStatus":"not-determined","readableTypes":)" +
+         kSevenKeys + R"(,"writableTypes":)" + kSevenKeys + R"(,"sourceMode":")" + sourceMode + R"("}})";
+}
+
+std::string importStatus(const std::string& sourceMode) {
+  return R"({"ok":true,"data":{"available":false,"authorizationStatus":"import-only","readableTypes":[],)"
+         R"("writableTypes":[],"sourceMode":")" +
+         sourceMode + R"("}})";
+}
+
+std::string failure(const std::string& code, const std::string& message) {
+  return encodeJsonText(BridgeEnvelope<StatusData>::failure(code, message));
+}
+
+struct DispatchCase {
+  const char* name;
+  std::string request;
+  std::string response;
+  bool ok;
+};
+
+std::vector<DispatchCase> dispatchCases() {
+  return {
+      {"LowerCase", R"({"method":"status","sourceMode":"native"})", nativeStatus("native"), true},
+      {"UpperCase", R"({"method":"STATUS","sourceMode":"native"})", nativeStatus("native"), true},
+      {"MixedCase", R"({"method":"Status","sourceMode":"native"})", nativeStatus("native"), true},
+      {"SourceModeEchoedAsSent", R"({"method":"status","sourceMode":"Native"})", nativeStatus("Native"), true},
+      {"SourceModeUpperCase", R"({"method":"status","sourceMode":"NATIVE"})", nativeStatus("NATIVE"), true},
+      {"ImportOnly", R"({"method":"status","sourceMode":"import-only"})", importStatus("import-only"), true},
+      {"Csv", R"({"method":"status","sourceMode":"csv"})", importStatus("csv"), true},
+      {"EmptySourceMode", R"({"method":"status","sourceMode":""})", importStatus(""), true},
+      {"PaddedSourceModeIsNotNative", R"({"method":"status","sourceMode":" native"})", importStatus(" native"),
+       true},
+      {"StatusIgnoresTheOtherKeys",
+       R"({"method":"status","sourceMode":"native","sourceId":"x","readTypes":["steps"],"writeTypes":[],)"
+       R"("since":5,"items":[{"id":"a","type":"b","label":"c","value":"d"}]})",
+       nativeStatus("native"), true},
+      {"UnknownMethodKeepsItsCase", R"({"method":"Query","sourceMode":"native"})",
+       R"({"ok":false,"error":{"code":"INVALID_METHOD","message":"Unsupported bridge method: Query"}})", false},
+      {"LeadingSpaceIsNotTrimmed", R"({"method":" status","sourceMode":"native"})",
+       failure("INVALID_METHOD", "Unsupported bridge method:  status"), false},
+      {"EmptyMethod", R"({"method":"","sourceMode":"native"})", failure("INVALID_METHOD", "Unsupported bridge method: "),
+       false},
+      {"NonAsciiLookalike", "{\"method\":\"\xC5\xBFtatus\",\"sourceMode\":\"native\"}",
+       failure("INVALID_METHOD", "Unsupported bridge method: \xC5\xBFtatus"), false},
+      {"MethodWithControlCharacter", R"({"method":"a\u0000b","sourceMode":"native"})",
+       R"({"ok":false,"error":{"code":"INVALID_METHOD","message":"Unsupported bridge method: a\u0000b"}})", false},
+      {"EmptyRequest", "", R"({"ok":false,"error":{"code":"BRIDGE_ERROR","message":"Missing request payload."}})",
+       false},
+      {"DecodingComesBeforeTheMethod", R"({"method":"Query"})",
+       failure("SWIFT_ERROR", "The key 'sourceMode' is missing."), false},
+      {"NotJson", "status", failure("SWIFT_ERROR", "The request is not valid JSON at line 1, column 1: invalid literal, near 's'."),
+       false},
+      {"WriteOnImportConnection", R"({"method":"write","sourceMode":"csv","items":[]})",
+       failure("BRIDGE_ERROR", "Writeback is only available for native Apple Health connections."), false},
+  };
+}
+
+void PrintTo(const DispatchCase& c, std::ostream* out) { *out << c.name; }
+
+class DispatchTest : public ::testing::TestWithParam<DispatchCase> {};
+
+TEST_P(DispatchTest, AnswersWithTheExactEnvelope) {
+  shell::EncodedResponse response = respondToBytes(GetParam().request);
+  EXPECT_EQ(response.json, GetParam().response);
+  EXPECT_EQ(response.ok, GetParam().ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, DispatchTest, ::testing::ValuesIn(dispatchCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Installs a fake store for one test and takes it away again.
+class WithFakeStore : public ::testing::Test {
+ protected:
+  WithFakeStore() { health::setHealthStoreForTesting(&store_); }
+  ~WithFakeStore() override { health::setHealthStoreForTesting(nullptr); }
+  FakeHealthStore store_;
+};
+
+TEST_F(WithFakeStore, StatusNeverTouchesTheStore) {
+  EXPECT_TRUE(respondToBytes(R"({"method":"status","sourceMode":"native"})").ok);
+  EXPECT_TRUE(store_.calls().empty());
+}
+
+TEST_F(WithFakeStore, AStoreErrorIsPassedOnWordForWord) {
+  const std::string description = "Protected health data is inaccessible because the device is locked.";
+  for (auto call : {StoreCall::statisticsQuery, StoreCall::sampleQuery}) {
+    store_.scriptNext(call, {health::HealthStoreError(health::HealthErrorCode::databaseInaccessible, description)});
+  }
+  shell::EncodedResponse response = respondToBytes(R"({"method":"SYNC","sourceMode":"native"})");
+  EXPECT_EQ(response.json, failure("SWIFT_ERROR", description));
+  EXPECT_FALSE(response.ok);
+}
+
+TEST_F(WithFakeStore, EveryMethodAnswersWithOneOfTheTwoShapes) {
+  for (const char* method : {"status", "authorize", "sync", "write"}) {
+    for (const char* mode : {"native", "import"}) {
+      std::string request = std::string(R"({"method":")") + method + R"(","sourceMode":")" + mode +
+                            R"(","items":[{"id":"1","type":"steps","label":"Steps","value":"12",)"
+                            R"("startDate":1700000000000,"endDate":1700000060000}]})";
+      shell::EncodedResponse response = respondToBytes(request);
+      nlohmann::json envelope = nlohmann::json::parse(response.json);
+      ASSERT_TRUE(envelope.is_object()) << response.json;
+      EXPECT_EQ(envelope.value("ok", !response.ok), response.ok) << response.json;
+      if (response.ok) {
+        EXPECT_EQ(envelope.size(), 2u) << response.json;
+        EXPECT_TRUE(envelope["data"].is_object()) << response.json;
+      } else {
+        EXPECT_EQ(envelope.size(), 2u) << response.json;
+        EXPECT_EQ(envelope["error"].size(), 2u) << response.json;
+        EXPECT_TRUE(envelope["error"]["code"].is_string() && envelope["error"]["message"].is_string());
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

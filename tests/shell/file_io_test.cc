@@ -1,0 +1,102 @@
+// The POSIX file operations on a real file system: whole reads, writes in
+// place, transfers larger than one system call moves, and error sentences.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "shell/file_io.h"
+#include "support/temporary_directory.h"
+
+namespace tarnwick::testing {
+namespace {
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+ino_t inodeOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::stat(path.c_str(), &status), 0);
+  return status.st_ino;
+}
+
+TEST(FileIoTest, ReadsTheWholeFileWithNulsAndNoLimit) {
+  TemporaryDirectory directory;
+  std::string bytes(3 * 1024 * 1024 + 7, 'x');
+  bytes[10] = '\0';
+  std::ofstream(directory.file("big"), std::ios::binary) << bytes;
+  EXPECT_EQ(shell::readWholeFile(directory.file("big")), bytes);
+  std::ofstream(directory.file("empty"), std::ios::binary).flush();
+  EXPECT_EQ(shell::readWholeFile(directory.file("empty")), "");
+}
+
+TEST(FileIoTest, ReadFailuresAreOneEnglishSentenceNamingTheFile) {
+  TemporaryDirectory directory;
+  struct Case {
+    std::string path;
+    std::string message;
+  };
+  const Case cases[] = {
+      {directory.file("absent.json"),
+       "The request file '" + directory.file("absent.json") + "' cannot be read: No such file or directory."},
+      {directory.path(), "The request file '" + directory.path() + "' cannot be read: Is a directory."},
+      {"", "The request file '' cannot be read: No such file or directory."},
+      {directory.file("absent/x.json"),
+       "The request file '" + directory.file("absent/x.json") + "' cannot be read: No such file or directory."},
+  };
+  for (const Case& c : cases) {
+    try {
+      shell::readWholeFile(c.path);
+      ADD_FAILURE() << c.path;
+    } catch (const shell::RequestReadError& error) {
+      EXPECT_EQ(std::string(error.what()), c.message);
+    }
+  }
+}
+
+TEST(FileIoTest, WriteReplacesContentInPlace) {
+  TemporaryDirectory directory;
+  std::string path = directory.file("response.json");
+  std::ofstream(path, std::ios::binary) << std::string(1000, 'o');
+  ino_t before = inodeOf(path);
+  ASSERT_TRUE(shell::writeWholeFile(path, "{\"ok\":true}"));
+  EXPECT_EQ(contentOf(path), "{\"ok\":true}");
+  EXPECT_EQ(inodeOf(path), before);
+  EXPECT_FALSE(shell::writeWholeFile(directory.file("missing/response.json"), "x"));
+  EXPECT_FALSE(shell::writeWholeFile(directory.path(), "x"));
+}
+
+TEST(FileIoTest, WriteAllAndReadToEndMoveMoreThanAPipeHolds) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string bytes;
+  for (int i = 0; bytes.size() < 5 * 1024 * 1024; ++i) bytes += std::to_string(i) + ',';
+  std::string received;
+  std::thread reader([&] {
+    received = shell::readToEnd(fds[0]);
+    ::close(fds[0]);
+  });
+  EXPECT_TRUE(shell::writeAll(fds[1], bytes));
+  ::close(fds[1]);
+  reader.join();
+  EXPECT_EQ(received, bytes);
+}
+
+TEST(FileIoTest, ErrnoTextsAreEnglish) {
+  EXPECT_EQ(shell::describeErrno(ENOENT), "No such file or directory");
+  EXPECT_EQ(shell::describeErrno(EACCES), "Permission denied");
+  EXPECT_FALSE(shell::describeErrno(99999).empty());
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
