@@ -70,8 +70,9 @@ constexpr NamedUnit kPrefixable[] = {
     {"mol", 1, 0, 0, along(kAmount)},
 };
 
-// Units that stand only as written. Looked up before prefixed forms, which
-// is what makes "min", "mi", "hr", "d", "ft" and "cd" read as intended.
+// Units that stand only as written. None of these names is a prefix glued
+// to a prefixable name ("min" is not milli-"in", "ft" not femto-"t"), and no
+// prefixable name starts with "a" or "c", so every name has one reading.
 constexpr NamedUnit kUnprefixed[] = {
     {"oz", 45359237.0L / 16, -5, 0, kMassDims},
     {"lb", 45359237, -5, 0, kMassDims},
@@ -115,9 +116,9 @@ constexpr Prefix kPrefixes[] = {
     {"da", 1}, {"h", 2},   {"k", 3},  {"M", 6},   {"G", 9},  {"T", 12}, {"f", -15},
 };
 
-constexpr int kMaxPower = 127;           // exponents, and each dimension's power
-constexpr int kMaxDepth = 16;            // parentheses
-constexpr int kMaxExponent10 = 10000;    // far beyond any real unit, far inside int
+constexpr int kMaxPower = 127;         // exponents, and each dimension's power
+constexpr int kMaxDepth = 16;          // parentheses
+constexpr int kMaxExponent10 = 10000;  // far beyond any real unit, far inside int
 
 // x * 10^n, exact while 10^|n| fits the long double mantissa.
 long double scaledByTen(long double x, int n) {
