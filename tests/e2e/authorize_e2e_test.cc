@@ -1,0 +1,94 @@
+// "authorize" through the built programs on a local store in a fresh data
+// directory: a store where everything is decided answers at once, and one
+// that would need the permission sheet fails plainly in direct mode.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/bridge_process.h"
+#include "support/temporary_directory.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using nlohmann::json;
+
+class AuthorizeEndToEndTest : public ::testing::Test {
+ protected:
+  ProcessResult run(const std::string& program, std::vector<std::string> arguments,
+                    std::optional<json> request = std::nullopt) const {
+    ProcessOptions options;
+    options.environment["XDG_DATA_HOME"] = dataHome.path();
+    options.arguments = std::move(arguments);
+    if (request) options.standardInput = request->dump();
+    options.timeoutSeconds = 20;
+    return runProcess(builtProgram(program), options);
+  }
+
+  ProcessResult authorize(json request) const { return run("tarnwick", {}, std::move(request)); }
+
+  std::string permissions() const { return run("tarnwick-store", {"permissions"}).standardOutput; }
+
+  TemporaryDirectory dataHome;
+};
+
+TEST_F(AuthorizeEndToEndTest, ADecidedStoreAnswersAtOnceWithSuccess) {
+  // Decided either way: like the platform, the store reports success even
+  // for types the person refused.
+  for (const char* decision : {"grant", "deny"}) {
+    ASSERT_EQ(run("tarnwick-store", {decision}).exitStatus, 0);
+    auto started = std::chrono::steady_clock::now();
+    ProcessResult result =
+        authorize({{"method", "authorize"}, {"sourceMode", "Native"}, {"readTypes", {"steps", "nope"}}});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(result.exitStatus, 0) << decision;
+    EXPECT_EQ(result.standardOutput,
+              R"({"ok":true,"data":{"granted":true,"authorizationStatus":"authorized",)"
+              R"("readableTypes":["steps","nope"],)"
+              R"("writableTypes":["steps","sleep","heart_rate","hrv","weight","glucose","workout"],)"
+              R"("sourceMode":"Native"}})"
+              "\n");
+  }
+}
+
+TEST_F(AuthorizeEndToEndTest, AnUndecidedTypeInDirectModeFailsAndRecordsNothing) {
+  ASSERT_EQ(run("tarnwick-store", {"grant", "steps"}).exitStatus, 0);
+  std::string before = permissions();
+  ProcessResult result =
+      authorize({{"method", "authorize"}, {"sourceMode", "native"}, {"readTypes", {"steps"}}, {"writeTypes", {"weight"}}});
+  EXPECT_EQ(result.exitStatus, 1);
+  json error = json::parse(result.standardOutput)["error"];
+  EXPECT_EQ(error["code"], "SWIFT_ERROR");
+  EXPECT_NE(error["message"].get<std::string>().find("--appkit"), std::string::npos) << error;
+  EXPECT_EQ(result.standardError, "");
+  EXPECT_EQ(permissions(), before);
+}
+
+TEST_F(AuthorizeEndToEndTest, AnswersWithoutAStoreWhenNothingCanBeAsked) {
+  struct Case {
+    json request;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {{{"method", "authorize"}, {"sourceMode", "import-only"}, {"readTypes", {"steps"}}},
+       R"({"ok":true,"data":{"granted":false,"authorizationStatus":"import-only","readableTypes":[],)"
+       R"("writableTypes":[],"sourceMode":"import-only"}})"},
+      {{{"method", "authorize"}, {"sourceMode", "native"}, {"readTypes", json::array()}, {"writeTypes", {"Steps"}}},
+       R"({"ok":true,"data":{"granted":false,"authorizationStatus":"not-determined","readableTypes":[],)"
+       R"("writableTypes":["Steps"],"sourceMode":"native"}})"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult result = authorize(c.request);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput, c.expected + "\n");
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dataHome.path()));
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

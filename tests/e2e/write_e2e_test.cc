@@ -1,0 +1,184 @@
+// "write" through the built programs on a local store in a fresh data
+// directory: what was written reads back through "sync" and the companion
+// tool, refused saves change nothing, and many bridges at once lose nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/bridge_process.h"
+#include "support/temporary_directory.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using nlohmann::json;
+
+class WriteEndToEndTest : public ::testing::Test {
+ protected:
+  ProcessResult bridge(const json& request) const {
+    ProcessOptions options = inDataHome();
+    options.standardInput = request.dump();
+    return runProcess(builtProgram("tarnwick"), options);
+  }
+
+  // Runs the companion tool and returns its standard output.
+  std::string storeTool(std::vector<std::string> arguments) const {
+    ProcessOptions options = inDataHome();
+    options.arguments = std::move(arguments);
+    ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
+    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
+    return result.standardOutput;
+  }
+
+  std::vector<json> dump() const {
+    std::vector<json> lines;
+    std::istringstream text(storeTool({"dump"}));
+    for (std::string line; std::getline(text, line);) lines.push_back(json::parse(line));
+    return lines;
+  }
+
+  static json writeRequest(json items) {
+    return {{"method", "write"}, {"sourceMode", "native"}, {"items", std::move(items)}};
+  }
+
+  static json item(const std::string& id, const std::string& type, const std::string& value) {
+    return {{"id", id}, {"type", type}, {"label", type}, {"value", value}};
+  }
+
+  TemporaryDirectory dataHome;
+
+ private:
+  ProcessOptions inDataHome() const {
+    ProcessOptions options;
+    options.environment["XDG_DATA_HOME"] = dataHome.path();
+    return options;
+  }
+};
+
+json metricNamed(const json& syncData, const std::string& key) {
+  for (const json& metric : syncData["metrics"]) {
+    if (metric["key"] == key) return metric;
+  }
+  ADD_FAILURE() << "no metric " << key << " in " << syncData.dump();
+  return json::object();
+}
+
+TEST_F(WriteEndToEndTest, WrittenSamplesReadBackInTheCatalogueUnits) {
+  storeTool({"grant"});
+  json weight = item("w1", "weight", "70");
+  weight["unit"] = "kg";
+  weight["startDate"] = 1'700'000'000'000.0;
+  json glucose = item("g1", "glucose", "5.5");
+  glucose["unit"] = "mmol<180.15588000005408>/L";
+  glucose["endDate"] = 1'700'000'001'000.0;
+  json run = item("r1", "workout", "");
+  run["startDate"] = 1'700'000'002'000.0;
+  run["endDate"] = 1'700'001'802'000.0;
+  json bad = item("x", "weight", "inf");
+
+  ProcessResult written = bridge(writeRequest({weight, glucose, run, bad, item("y", "calories", "3")}));
+  EXPECT_EQ(written.exitStatus, 0);
+  EXPECT_EQ(written.standardOutput,
+            R"({"ok":true,"data":{"writtenCount":3,"warnings":["Skipped item 'x': its value is not a finite number.",)"
+            R"("Unsupported writeback type: calories"]}})"
+            "\n");
+
+  std::vector<json> lines = dump();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0]["type"], "weight");
+  EXPECT_EQ(lines[0]["source"], "Tarnwick");
+  EXPECT_EQ(lines[2], json::parse(R"({"type":"workout","activity":37,"start":1700000002000,"end":1700001802000,)"
+                                  R"("duration":1800,"source":"Tarnwick","metadata":{"HKIndoorWorkout":true,)"
+                                  R"("HKMetadataKeySyncIdentifier":"r1","HKMetadataKeySyncVersion":1.0}})"));
+
+  ProcessResult synced = bridge({{"method", "sync"}, {"sourceMode", "native"}, {"since", 1'600'000'000'000.0}});
+  ASSERT_EQ(synced.exitStatus, 0) << synced.standardOutput;
+  json data = json::parse(synced.standardOutput)["data"];
+  json pounds = metricNamed(data, "weight");
+  EXPECT_EQ(pounds["unit"], "lb");
+  EXPECT_DOUBLE_EQ(pounds["value"].get<double>(), 70 / 0.45359237);
+  json milligrams = metricNamed(data, "glucose");
+  EXPECT_EQ(milligrams["unit"], "mg/dL");
+  EXPECT_NEAR(milligrams["value"].get<double>(), 5.5 * 18.015588, 1e-6);
+  EXPECT_EQ(metricNamed(data, "workout")["value"], 30);
+}
+
+TEST_F(WriteEndToEndTest, RefusedSavesLeaveTheStoreUnchanged) {
+  storeTool({"grant"});
+  ASSERT_EQ(bridge(writeRequest({item("a", "steps", "5")})).exitStatus, 0);
+  std::vector<json> before = dump();
+  ASSERT_EQ(before.size(), 1u);
+
+  struct Case {
+    const char* command;
+    const char* message;
+  };
+  for (const Case& c : {Case{"deny", "Not authorized"}, Case{"reset", "Authorization not determined"}}) {
+    storeTool({c.command, "weight"});
+    ProcessResult refused = bridge(writeRequest({item("b", "steps", "7"), item("c", "weight", "150")}));
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(json::parse(refused.standardOutput),
+              json({{"ok", false}, {"error", {{"code", "SWIFT_ERROR"}, {"message", c.message}}}}));
+    EXPECT_EQ(dump(), before) << c.command;
+  }
+}
+
+TEST_F(WriteEndToEndTest, ImportConnectionsAreRefusedWithoutCreatingAStore) {
+  ProcessResult refused =
+      bridge({{"method", "write"}, {"sourceMode", "import"}, {"items", {item("a", "steps", "1")}}});
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_EQ(refused.standardOutput,
+            R"({"ok":false,"error":{"code":"BRIDGE_ERROR",)"
+            R"("message":"Writeback is only available for native Apple Health connections."}})"
+            "\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dataHome.path()));
+}
+
+TEST_F(WriteEndToEndTest, ConcurrentBridgesLoseAndDoubleNothing) {
+  constexpr int kWriters = 10;
+  constexpr int kItemsPerWriter = 25;
+  constexpr int kReaders = 4;
+  storeTool({"grant"});
+
+  // Writer w saves steps 1..kItemsPerWriter and one workout; readers sync
+  // meanwhile. Every process must answer with success.
+  std::vector<ProcessResult> results(kWriters + kReaders);
+  std::vector<std::thread> threads;
+  for (int w = 0; w < kWriters + kReaders; ++w) {
+    threads.emplace_back([&, w] {
+      if (w >= kWriters) {
+        results[w] = bridge({{"method", "sync"}, {"sourceMode", "native"}});
+        return;
+      }
+      json items = json::array();
+      for (int i = 1; i <= kItemsPerWriter; ++i) {
+        items.push_back(item(std::to_string(w) + "-" + std::to_string(i), "steps", std::to_string(i)));
+      }
+      items.push_back(item("run-" + std::to_string(w), "workout", ""));
+      results[w] = bridge(writeRequest(items));
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int w = 0; w < kWriters + kReaders; ++w) {
+    EXPECT_EQ(results[w].exitStatus, 0) << "process " << w << ": " << results[w].standardOutput;
+    if (w < kWriters) {
+      EXPECT_EQ(results[w].standardOutput, R"({"ok":true,"data":{"writtenCount":)" +
+                                               std::to_string(kItemsPerWriter + 1) + R"(,"warnings":[]}})" "\n");
+    }
+  }
+
+  std::vector<json> lines = dump();
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(kWriters * (kItemsPerWriter + 1)));
+  ProcessResult synced = bridge({{"method", "sync"}, {"sourceMode", "native"}});
+  ASSERT_EQ(synced.exitStatus, 0);
+  EXPECT_EQ(metricNamed(json::parse(synced.standardOutput)["data"], "steps")["value"],
+            kWriters * kItemsPerWriter * (kItemsPerWriter + 1) / 2);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
