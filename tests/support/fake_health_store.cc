@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/local_store/sample_validation.h"
+
 namespace tarnwick::testing {
 namespace {
 
@@ -29,6 +31,20 @@ health::Unit typeUnit(std::string_view identifier) {
     return health::Unit::gram(health::MetricPrefix::milli).dividedBy(health::Unit::liter(health::MetricPrefix::deci));
   }
   return health::Unit::count();
+}
+
+std::optional<std::string> syncIdentifierOf(const Sample& sample) {
+  auto found = sample.metadata.find(health::kMetadataKeySyncIdentifier);
+  if (found == sample.metadata.end()) return std::nullopt;
+  if (const auto* text = std::get_if<std::string>(&found->second)) return *text;
+  return std::nullopt;
+}
+
+double syncVersionOf(const Sample& sample) {
+  auto found = sample.metadata.find(health::kMetadataKeySyncVersion);
+  if (found == sample.metadata.end()) return 0;
+  if (const auto* number = std::get_if<double>(&found->second)) return *number;
+  return 0;
 }
 
 bool matches(const health::SamplePredicate& predicate, const Sample& sample) {
@@ -227,7 +243,16 @@ void FakeHealthStore::executeStatisticsQuery(health::StatisticsQuery query, heal
   statisticsQueries_.push_back(query);
   health::SampleQuery asSamples{query.quantityType, query.predicate, health::kObjectQueryNoLimit, {}};
   std::optional<HealthStoreError> error;
-  std::vector<Sample> found = matching(asSamples, error);
+  // As the real stores: statistics only of quantity types, sums only of
+  // cumulative ones (the step count).
+  if (kindOf(query.quantityType.identifier) != ObjectKind::quantity) {
+    error = HealthStoreError(HealthErrorCode::invalidArgument, "Statistics need a quantity type.");
+  } else if ((query.options & health::kStatisticsOptionCumulativeSum) &&
+             query.quantityType.identifier != health::kStepCountIdentifier) {
+    error = HealthStoreError(HealthErrorCode::invalidArgument, "A cumulative sum needs a cumulative type.");
+  }
+  std::vector<Sample> found;
+  if (!error) found = matching(asSamples, error);
   std::optional<health::Statistics> statistics;
   if (!error && found.empty()) {
     error = HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
@@ -269,6 +294,11 @@ void FakeHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std:
     if (found == table.end()) found = table.emplace(type.identifier, defaultAccess_).first;
     return found->second;
   };
+  if (shareTypes.empty() && readTypes.empty()) {
+    HealthStoreError empty(HealthErrorCode::invalidArgument, "A permission request must name at least one type.");
+    deliver([handler = std::move(handler), empty] { handler(false, empty); });
+    return;
+  }
   bool success = true;
   bool undecided = false;
   for (const ObjectType& type : shareTypes) undecided |= accessIn(shareAccess_, type) == Access::notDetermined;
@@ -307,12 +337,11 @@ void FakeHealthStore::saveObjects(std::vector<Sample> objects, health::Completio
     Access share = found == shareAccess_.end() ? defaultAccess_ : found->second;
     denied |= share == Access::denied;
     undecided |= share == Access::notDetermined;
-    if (object.endDate < object.startDate) {
-      error = HealthStoreError(HealthErrorCode::invalidArgument, "A sample ends before it starts.");
-    }
-    if (auto* quantity = object.asQuantitySample();
-        quantity && !quantity->quantity.isCompatibleWithUnit(typeUnit(object.type.identifier))) {
-      error = HealthStoreError(HealthErrorCode::invalidArgument, "A quantity's unit does not fit its type.");
+    // The local store's own checks, so that the two refuse the same objects.
+    try {
+      if (!error) platform::local_store::validateSample(object);
+    } catch (const HealthStoreError& invalid) {
+      error = invalid;
     }
   }
   if (denied) error = notAuthorized();
@@ -329,6 +358,17 @@ void FakeHealthStore::saveObjects(std::vector<Sample> objects, health::Completio
   if (success) {
     for (Sample& object : objects) {
       object.sourceName = std::string(health::kBridgeSourceName);
+      // A stored sync identifier with the same or a greater version keeps
+      // its sample; a smaller one is replaced.
+      if (std::optional<std::string> identifier = syncIdentifierOf(object)) {
+        auto stored = std::find_if(samples_.begin(), samples_.end(), [&](const Sample& sample) {
+          return sample.type == object.type && syncIdentifierOf(sample) == identifier;
+        });
+        if (stored != samples_.end()) {
+          if (syncVersionOf(*stored) >= syncVersionOf(object)) continue;
+          samples_.erase(stored);
+        }
+      }
       samples_.push_back(std::move(object));
     }
   }
