@@ -14,19 +14,20 @@ namespace {
 constexpr const char* kSheetCss = R"css(
 .tarnwick-sheet .sheet-icon { color: #e01b24; }
 .tarnwick-sheet .sheet-heading { font-size: 15pt; font-weight: 800; }
-.tarnwick-sheet .sheet-section { font-weight: 700; margin-top: 6px; }
+.tarnwick-sheet .sheet-section { font-weight: 700; }
+.tarnwick-sheet .sheet-section-line { margin-top: 8px; }
 .tarnwick-sheet .sheet-list {
   background-color: @theme_base_color;
   border: 1px solid alpha(currentColor, 0.15);
   border-radius: 12px;
 }
 .tarnwick-sheet .sheet-row {
-  padding: 8px 14px;
-  min-height: 34px;
+  padding: 6px 14px;
+  min-height: 32px;
   border-top: 1px solid alpha(currentColor, 0.10);
 }
 .tarnwick-sheet .sheet-row:first-child { border-top: none; }
-.tarnwick-sheet .sheet-turn-on-all { color: @theme_selected_bg_color; font-weight: 700; border-radius: 11px; padding: 10px 14px; }
+.tarnwick-sheet .sheet-turn-on-all { color: @theme_selected_bg_color; font-weight: 700; padding: 2px 8px; min-height: 0; }
 .tarnwick-sheet .sheet-answer { min-height: 32px; padding: 4px 18px; border-radius: 9px; font-weight: 700; }
 )css";
 
@@ -72,11 +73,11 @@ void finish(Sheet* sheet, PermissionSheetAnswer::Outcome outcome, bool destroyWi
   if (destroyWindow) gtk_window_destroy(sheet->window);
 }
 
-GtkWidget* label(const std::string& text, const char* cssClass) {
+GtkWidget* label(const std::string& text, const char* cssClass, int widthChars) {
   GtkWidget* widget = gtk_label_new(text.c_str());
   gtk_label_set_wrap(GTK_LABEL(widget), TRUE);
   gtk_label_set_justify(GTK_LABEL(widget), GTK_JUSTIFY_CENTER);
-  gtk_label_set_max_width_chars(GTK_LABEL(widget), 34);
+  gtk_label_set_max_width_chars(GTK_LABEL(widget), widthChars);
   if (cssClass) gtk_widget_add_css_class(widget, cssClass);
   return widget;
 }
@@ -88,13 +89,19 @@ void onRowClicked(GtkGestureClick*, int, double, double, gpointer control) {
   gtk_switch_set_active(toggle, !gtk_switch_get_active(toggle));
 }
 
+// trailing (may be null) sits at the end of the heading line.
 void appendSection(Sheet* sheet, GtkBox* body, const std::string& heading, const std::vector<SheetRow>& rows,
-                   bool share) {
+                   bool share, GtkWidget* trailing) {
   if (rows.empty()) return;
+  GtkWidget* line = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
+  gtk_widget_add_css_class(line, "sheet-section-line");
   GtkWidget* title = gtk_label_new(heading.c_str());
   gtk_label_set_xalign(GTK_LABEL(title), 0);
+  gtk_widget_set_hexpand(title, TRUE);
   gtk_widget_add_css_class(title, "sheet-section");
-  gtk_box_append(body, title);
+  gtk_box_append(GTK_BOX(line), title);
+  if (trailing) gtk_box_append(GTK_BOX(line), trailing);
+  gtk_box_append(body, line);
 
   GtkWidget* list = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   gtk_widget_add_css_class(list, "sheet-list");
@@ -174,6 +181,20 @@ GtkWidget* answerButton(const char* text, const char* extraClass, GCallback hand
   return button;
 }
 
+// As tall as the screen allows once the title bar, the heading, the answer
+// buttons (about 330 pixels together) and some desktop around are taken off.
+int listHeightLimit() {
+  int limit = 420;
+  GListModel* monitors = gdk_display_get_monitors(gdk_display_get_default());
+  if (auto* monitor = static_cast<GdkMonitor*>(g_list_model_get_item(monitors, 0))) {
+    GdkRectangle area;
+    gdk_monitor_get_geometry(monitor, &area);
+    limit = area.height - 380;
+    g_object_unref(monitor);
+  }
+  return limit < 200 ? 200 : limit;
+}
+
 }  // namespace
 
 void showPermissionSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) {
@@ -188,7 +209,6 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
     delete static_cast<Sheet*>(data);
   });
   gtk_window_set_title(sheet->window, kPermissionSheetTitle);
-  gtk_window_set_default_size(sheet->window, 440, -1);
   gtk_window_set_resizable(sheet->window, FALSE);
   gtk_widget_add_css_class(window, "tarnwick-sheet");
 
@@ -200,36 +220,48 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
   gtk_window_set_titlebar(sheet->window, header);
 
   GtkWidget* outer = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  GtkWidget* body = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
-  gtk_widget_set_margin_start(body, 24);
-  gtk_widget_set_margin_end(body, 24);
-  gtk_widget_set_margin_top(body, 18);
-  gtk_widget_set_margin_bottom(body, 12);
-
+  // A fixed width, not just a default one: the window's height is measured
+  // at its narrowest width, where the headings wrap onto more lines, and
+  // would otherwise leave those lines as a gap at 440 pixels.
+  gtk_widget_set_size_request(outer, 440, -1);
+  GtkWidget* intro = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
+  gtk_widget_set_margin_start(intro, 24);
+  gtk_widget_set_margin_end(intro, 24);
+  gtk_widget_set_margin_top(intro, 18);
+  gtk_widget_set_margin_bottom(intro, 4);
   GtkWidget* icon = gtk_image_new_from_icon_name("emblem-favorite-symbolic");
-  gtk_image_set_pixel_size(GTK_IMAGE(icon), 56);
+  gtk_image_set_pixel_size(GTK_IMAGE(icon), 48);
   gtk_widget_add_css_class(icon, "sheet-icon");
-  gtk_box_append(GTK_BOX(body), icon);
-  gtk_box_append(GTK_BOX(body), label(name + " would like to access your health data", "sheet-heading"));
-  gtk_box_append(GTK_BOX(body), label(invitation(sheet->content), "dim-label"));
+  gtk_box_append(GTK_BOX(intro), icon);
+  gtk_box_append(GTK_BOX(intro), label(name + " would like to access your health data", "sheet-heading", 24));
+  gtk_box_append(GTK_BOX(intro), label(invitation(sheet->content), "dim-label", 46));
+  gtk_box_append(GTK_BOX(outer), intro);
 
+  GtkWidget* lists = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
+  gtk_widget_set_margin_start(lists, 24);
+  gtk_widget_set_margin_end(lists, 24);
+  gtk_widget_set_margin_bottom(lists, 12);
+  // "Turn On All" heads the first list, where the eye starts on the rows.
   GtkWidget* turnOnAll = gtk_button_new_with_label("Turn On All");
+  gtk_widget_add_css_class(turnOnAll, "flat");
   gtk_widget_add_css_class(turnOnAll, "sheet-turn-on-all");
-  gtk_widget_add_css_class(turnOnAll, "sheet-list");
-  gtk_widget_set_margin_top(turnOnAll, 6);
+  gtk_widget_set_valign(turnOnAll, GTK_ALIGN_CENTER);
   g_signal_connect(turnOnAll, "clicked", G_CALLBACK(onTurnOnAll), sheet);
-  gtk_box_append(GTK_BOX(body), turnOnAll);
+  bool writesFirst = !sheet->content.shareRows.empty();
+  appendSection(sheet, GTK_BOX(lists), "Allow " + name + " to write", sheet->content.shareRows, true,
+                writesFirst ? turnOnAll : nullptr);
+  appendSection(sheet, GTK_BOX(lists), "Allow " + name + " to read", sheet->content.readRows, false,
+                writesFirst ? nullptr : turnOnAll);
+  // With no rows at all there is nothing to turn on: drop the unused button.
+  if (!gtk_widget_get_parent(turnOnAll)) g_object_unref(g_object_ref_sink(turnOnAll));
 
-  appendSection(sheet, GTK_BOX(body), "Allow " + name + " to write", sheet->content.shareRows, true);
-  appendSection(sheet, GTK_BOX(body), "Allow " + name + " to read", sheet->content.readRows, false);
-
-  // Fourteen rows do not fit every screen: the lists scroll, the answer
-  // buttons stay in view.
+  // Fourteen rows do not fit every screen: the lists scroll, the heading and
+  // the answer buttons stay in view.
   GtkWidget* scroller = gtk_scrolled_window_new();
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_AUTOMATIC);
   gtk_scrolled_window_set_propagate_natural_height(GTK_SCROLLED_WINDOW(scroller), TRUE);
-  gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), 600);
-  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), body);
+  gtk_scrolled_window_set_max_content_height(GTK_SCROLLED_WINDOW(scroller), listHeightLimit());
+  gtk_scrolled_window_set_child(GTK_SCROLLED_WINDOW(scroller), lists);
   gtk_widget_set_vexpand(scroller, TRUE);
   gtk_box_append(GTK_BOX(outer), scroller);
 

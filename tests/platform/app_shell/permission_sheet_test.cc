@@ -1,0 +1,269 @@
+// The permission sheet on a real (virtual) X display, answered with the
+// keystrokes a person would type.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app_shell_harness.h"
+#include "virtual_display.h"
+
+namespace tarnwick::testing {
+namespace {
+
+constexpr const char* kAuthorizeAll = R"({"method":"authorize","sourceMode":"native"})";
+constexpr const char* kDeniedEverywhere = "read=denied write=denied";
+
+class PermissionSheetTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { display_ = new VirtualDisplay; }
+  static void TearDownTestSuite() {
+    delete display_;
+    display_ = nullptr;
+  }
+
+  void SetUp() override {
+    xdotool_ = findOnPath("xdotool");
+    if (!display_->running()) GTEST_SKIP() << "Xvfb is not installed or did not start";
+    if (xdotool_.empty()) GTEST_SKIP() << "xdotool is not installed";
+#ifndef TARNWICK_DESKTOP_MODULE
+    GTEST_SKIP() << "the desktop module was not built (GTK 4 development files missing)";
+#endif
+  }
+
+  // Starts "authorize" with "--appkit" on store; the answer comes once the
+  // sheet has been dealt with.
+  std::future<ProcessResult> startAuthorize(const PrivateStore& store, const std::string& request) {
+    ProcessOptions options = store.options({"--appkit"}, display_->name());
+    options.standardInput = request;
+    return std::async(std::launch::async,
+                      [options] { return runProcess(builtProgram("tarnwick"), options); });
+  }
+
+  ProcessResult xdotool(std::vector<std::string> arguments) {
+    ProcessOptions options;
+    options.arguments = std::move(arguments);
+    options.environment["DISPLAY"] = display_->name();
+    options.timeoutSeconds = 30;
+    return runProcess(xdotool_, options);
+  }
+
+  // The sheet's X window id, once it is on screen.
+  std::string waitForSheet() {
+    ProcessResult found = xdotool({"search", "--sync", "--onlyvisible", "--name", "^Health Access$"});
+    EXPECT_EQ(found.exitStatus, 0) << "the sheet did not appear";
+    std::string window = found.standardOutput.substr(0, found.standardOutput.find('\n'));
+    EXPECT_FALSE(window.empty());
+    return window;
+  }
+
+  // Gives the sheet the keyboard (there is no window manager to do it) and
+  // types keys into it.
+  void type(const std::string& window, const std::vector<std::string>& keys) {
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", window}).exitStatus, 0);
+    std::vector<std::string> arguments{"key", "--delay", "120"};
+    arguments.insert(arguments.end(), keys.begin(), keys.end());
+    ASSERT_EQ(xdotool(arguments).exitStatus, 0);
+  }
+
+  static ProcessResult finished(std::future<ProcessResult>& run) {
+    EXPECT_EQ(run.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the bridge did not answer";
+    ProcessResult result = run.get();
+    EXPECT_EQ(result.standardError, "");
+    return result;
+  }
+
+  // Writes the sheet as it looks now to path, waiting until it has been
+  // drawn (an unpainted window captures as black).
+  void screenshot(const std::string& window, const std::string& path) {
+    std::string import = findOnPath("import");
+    std::string convert = findOnPath("convert");
+    if (import.empty() || convert.empty()) return;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      ProcessOptions capture;
+      capture.arguments = {"-window", window, path};
+      capture.environment["DISPLAY"] = display_->name();
+      if (runProcess(import, capture).exitStatus == 0) {
+        ProcessOptions measure;
+        measure.arguments = {path, "-format", "%[fx:mean]", "info:"};
+        ProcessResult brightness = runProcess(convert, measure);
+        if (brightness.exitStatus == 0 && std::atof(brightness.standardOutput.c_str()) > 0.3) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ADD_FAILURE() << "the sheet was never drawn";
+  }
+
+  static VirtualDisplay* display_;
+  std::string xdotool_;
+};
+
+VirtualDisplay* PermissionSheetTest::display_ = nullptr;
+
+std::string authorizeAnswer(bool granted, const char* status, const char* readTypes, const char* writeTypes) {
+  return std::string(R"({"ok":true,"data":{"granted":)") + (granted ? "true" : "false") +
+         R"(,"authorizationStatus":")" + status + R"(","readableTypes":)" + readTypes + R"(,"writableTypes":)" +
+         writeTypes + R"(,"sourceMode":"native"}})" + "\n";
+}
+
+constexpr const char* kAllKeys = R"(["steps","sleep","heart_rate","hrv","weight","glucose","workout"])";
+
+TEST_F(PermissionSheetTest, EnterAllowsAndKeepsEverySwitchAsLeft) {
+  PrivateStore store;
+  auto run = startAuthorize(store, kAuthorizeAll);
+  type(waitForSheet(), {"Return"});
+  ProcessResult result = finished(run);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.standardOutput, authorizeAnswer(true, "authorized", kAllKeys, kAllKeys));
+
+  // Every switch was off: every type is now decided, as refused.
+  for (const auto& [key, access] : store.permissions()) EXPECT_EQ(access, kDeniedEverywhere) << key;
+  // Decided types need no sheet: even direct mode answers at once.
+  ProcessOptions again = store.options({});
+  again.standardInput = kAuthorizeAll;
+  EXPECT_EQ(runProcess(builtProgram("tarnwick"), again).standardOutput,
+            authorizeAnswer(true, "authorized", kAllKeys, kAllKeys));
+}
+
+TEST_F(PermissionSheetTest, OnlyTheSwitchesTurnedOnFromTheKeyboardAreGranted) {
+  PrivateStore store;
+  auto run = startAuthorize(
+      store, R"({"method":"authorize","sourceMode":"native","readTypes":["steps","sleep","heart_rate","hrv"],)"
+             R"("writeTypes":["weight"]})");
+  std::string window = waitForSheet();
+  // Focus starts on the first switch (write: Weight); the read rows follow
+  // as Steps, Sleep, Heart Rate, HRV, Weight.
+  type(window, {"space", "Tab", "Tab", "space"});
+  screenshot(window, std::string(TARNWICK_BINARY_DIR) + "/permission-sheet.png");
+  if (std::getenv("TARNWICK_UPDATE_SCREENSHOT")) {
+    std::filesystem::copy_file(std::string(TARNWICK_BINARY_DIR) + "/permission-sheet.png",
+                               std::string(TARNWICK_SOURCE_DIR) + "/docs/images/permission-sheet.png",
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  type(window, {"Return"});
+  ProcessResult result = finished(run);
+  EXPECT_EQ(result.standardOutput,
+            authorizeAnswer(true, "authorized", R"(["steps","sleep","heart_rate","hrv"])", R"(["weight"])"));
+
+  std::map<std::string, std::string> expected = undecidedPermissions();
+  expected["weight"] = "read=denied write=authorized";
+  expected["sleep"] = "read=authorized write=not determined";
+  expected["steps"] = "read=denied write=not determined";
+  expected["heart_rate"] = "read=denied write=not determined";
+  expected["hrv"] = "read=denied write=not determined";
+  EXPECT_EQ(store.permissions(), expected);
+}
+
+TEST_F(PermissionSheetTest, TurnOnAllGrantsEveryRequestedType) {
+  PrivateStore store;
+  auto run = startAuthorize(
+      store, R"({"method":"authorize","sourceMode":"native","readTypes":["glucose"],"writeTypes":["workout"]})");
+  // Back from the first switch to "Turn On All", press it, then Allow.
+  type(waitForSheet(), {"shift+Tab", "space", "Tab", "Return"});
+  ProcessResult result = finished(run);
+  EXPECT_EQ(result.standardOutput, authorizeAnswer(true, "authorized", R"(["glucose"])", R"(["workout"])"));
+
+  std::map<std::string, std::string> expected = undecidedPermissions();
+  expected["glucose"] = "read=authorized write=not determined";
+  expected["workout"] = "read=authorized write=authorized";
+  EXPECT_EQ(store.permissions(), expected);
+}
+
+TEST_F(PermissionSheetTest, EscapeRefusesEveryRequestedType) {
+  PrivateStore store;
+  auto run = startAuthorize(store, kAuthorizeAll);
+  std::string window = waitForSheet();
+  // Switches turned on first do not matter: "Don't Allow" refuses all.
+  type(window, {"space", "Escape"});
+  ProcessResult result = finished(run);
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.standardOutput, authorizeAnswer(false, "denied", kAllKeys, kAllKeys));
+  for (const auto& [key, access] : store.permissions()) EXPECT_EQ(access, kDeniedEverywhere) << key;
+}
+
+TEST_F(PermissionSheetTest, ClosingTheSheetDecidesNothing) {
+  struct Close {
+    const char* name;
+    std::function<void(const std::string&)> close;
+  };
+  std::vector<Close> closes = {
+      {"Ctrl+W", [this](const std::string& window) { type(window, {"ctrl+w"}); }},
+  };
+#ifdef TARNWICK_SEND_CLOSE_REQUEST
+  closes.push_back({"close request as a window manager sends it",
+                    [](const std::string& window) {
+                      ProcessOptions options;
+                      options.arguments = {window};
+                      options.environment["DISPLAY"] = display_->name();
+                      EXPECT_EQ(runProcess(TARNWICK_SEND_CLOSE_REQUEST, options).exitStatus, 0);
+                    }});
+#endif
+  for (const Close& close : closes) {
+    SCOPED_TRACE(close.name);
+    PrivateStore store;
+    auto run = startAuthorize(store, kAuthorizeAll);
+    std::string window = waitForSheet();
+    type(window, {"space"});
+    close.close(window);
+    ProcessResult result = finished(run);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput, authorizeAnswer(false, "denied", kAllKeys, kAllKeys));
+    EXPECT_EQ(store.permissions(), undecidedPermissions());
+  }
+}
+
+// With a display the shell must still answer what needs no sheet exactly as
+// direct mode does, showing nothing.
+TEST_F(PermissionSheetTest, MethodsWithoutASheetAnswerAsInDirectMode) {
+  const std::vector<std::string> requests = {
+      R"({"method":"status","sourceMode":"Native"})",
+      R"({"method":"authorize","sourceMode":"native","readTypes":["nope"],"writeTypes":[]})",
+      R"({"method":"write","sourceMode":"import-only","items":[]})",
+      R"({"method":"Query","sourceMode":"native"})",
+      "",
+  };
+  for (const std::string& request : requests) {
+    SCOPED_TRACE(request);
+    PrivateStore store;
+    ProcessOptions direct = store.options({});
+    direct.standardInput = request;
+    ProcessOptions shell = store.options({"--appkit"}, display_->name());
+    shell.standardInput = request;
+    ProcessResult expected = runProcess(builtProgram("tarnwick"), direct);
+    ProcessResult actual = runProcess(builtProgram("tarnwick"), shell);
+    EXPECT_EQ(actual.standardOutput, expected.standardOutput);
+    EXPECT_EQ(actual.exitStatus, expected.exitStatus);
+    EXPECT_EQ(actual.standardError, "");
+  }
+}
+
+// A bridge installed without its desktop module still runs "--appkit"; only
+// the sheet cannot be shown, and the store says so.
+TEST_F(PermissionSheetTest, WithoutTheModuleTheSheetFailsAsInDirectMode) {
+  PrivateStore store;
+  TemporaryDirectory install;
+  std::filesystem::copy_file(builtProgram("tarnwick"), install.file("tarnwick"));
+
+  ProcessOptions direct = store.options({});
+  direct.standardInput = kAuthorizeAll;
+  ProcessResult expected = runProcess(builtProgram("tarnwick"), direct);
+  ProcessOptions shell = store.options({"--appkit"}, display_->name());
+  shell.standardInput = kAuthorizeAll;
+  ProcessResult actual = runProcess(install.file("tarnwick"), shell);
+
+  EXPECT_EQ(expected.exitStatus, 1);
+  EXPECT_NE(expected.standardOutput.find("permission sheet"), std::string::npos) << expected.standardOutput;
+  EXPECT_EQ(actual.standardOutput, expected.standardOutput);
+  EXPECT_EQ(actual.exitStatus, 1);
+  EXPECT_EQ(store.permissions(), undecidedPermissions());
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

@@ -1,0 +1,31 @@
+// A private X server for tests that show windows: Xvfb on a display number
+// it picks itself, stopped when the object goes.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+namespace tarnwick::testing {
+
+class VirtualDisplay {
+ public:
+  // Starts Xvfb (1280x800, 24 bits) and waits until it accepts clients.
+  // running() is false when Xvfb is not installed or did not start.
+  VirtualDisplay();
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+  bool running() const { return !name_.empty(); }
+  // ":N", the value for DISPLAY.
+  const std::string& name() const { return name_; }
+
+ private:
+  pid_t server_ = -1;
+  std::string name_;
+};
+
+// The absolute path of program on PATH, or "" when it is not there.
+std::string findOnPath(const std::string& program);
+
+}  // namespace tarnwick::testing
