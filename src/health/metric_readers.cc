@@ -69,9 +69,12 @@ std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Insta
 std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since) {
   std::optional<ObjectType> type = store.categoryTypeForIdentifier(kSleepAnalysisIdentifier);
   if (!type) return std::nullopt;
-  // Every sleep sample of any date: the window is applied to end dates here,
-  // so a night that began before the window still counts in full.
-  std::vector<Sample> samples = sampleQueryResults(store, *type, kObjectQueryNoLimit, true);
+  // The window is on end dates, so a night that began before it counts in
+  // full. The store applies it (a plain predicate matches samples ending at
+  // or after its start) so that years of history are never loaded for one
+  // week; the test below keeps the count right whatever the store returns.
+  std::vector<Sample> samples =
+      sampleQueryResults(store, *type, kObjectQueryNoLimit, true, SamplePredicate{since, std::nullopt, kQueryOptionNone});
   double minutes = 0;
   bool kept = false;
   for (const Sample& sample : samples) {

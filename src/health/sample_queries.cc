@@ -11,8 +11,8 @@
 namespace tarnwick::health {
 
 std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
-                                       bool descending) {
-  SampleQuery query{type, std::nullopt, limit, {SortDescriptor{std::string(kSampleSortIdentifierStartDate), !descending}}};
+                                       bool descending, std::optional<SamplePredicate> predicate) {
+  SampleQuery query{type, std::move(predicate), limit, {SortDescriptor{std::string(kSampleSortIdentifierStartDate), !descending}}};
   return withContinuation<std::vector<Sample>>(
       "sampleQueryResults(for:limit:descending:)", [&](Continuation<std::vector<Sample>> continuation) {
         // The handler runs on a store thread: it only resumes the waiter.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "health/health_store.h"
@@ -15,13 +16,13 @@
 
 namespace tarnwick::health {
 
-// Every sample of `type`, of any date (no predicate), sorted on the start
-// date only (newest first when `descending`; ties in the store's order), at
-// most `limit` of them (kObjectQueryNoLimit: all). No sample is an empty
-// list. Throws the store's HealthStoreError when the handler reports one,
-// even if it delivered samples with it.
+// Every sample of `type`, of any date unless a predicate narrows it, sorted
+// on the start date only (newest first when `descending`; ties in the
+// store's order), at most `limit` of them (kObjectQueryNoLimit: all). No
+// sample is an empty list. Throws the store's HealthStoreError when the
+// handler reports one, even if it delivered samples with it.
 std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
-                                       bool descending);
+                                       bool descending, std::optional<SamplePredicate> predicate = std::nullopt);
 
 // The cumulative sum, in the count unit, of the samples of `stepType` that
 // start at or after `since` and before now (read once, when the query is

@@ -111,6 +111,18 @@ TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
   }
 }
 
+TEST(AggregatedSleep, AsksTheStoreOnlyForSamplesEndingInTheWindow) {
+  FakeHealthStore store;
+  health::aggregatedSleep(store, kNoon);
+  ASSERT_EQ(store.sampleQueries().size(), 1u);
+  const health::SampleQuery query = store.sampleQueries()[0];
+  ASSERT_TRUE(query.predicate);
+  EXPECT_EQ(query.predicate->startDate, kNoon);
+  EXPECT_FALSE(query.predicate->endDate);
+  EXPECT_EQ(query.predicate->options, health::kQueryOptionNone);
+  EXPECT_EQ(query.limit, health::kObjectQueryNoLimit);
+}
+
 // ---- Workout ---------------------------------------------------------------
 
 TEST(LatestWorkout, MinutesAndSummary) {
