@@ -83,7 +83,13 @@ class StoreNames {
     return std::is_same_v<T, FakeStoreFactory> ? "Fake" : "Local";
   }
 };
+#ifdef TARNWICK_CONTRACT_STORES
+// Another test binary includes this file to hold its own stores to the same
+// contract, naming them in these two macros.
+TYPED_TEST_SUITE(StoreContractTest, TARNWICK_CONTRACT_STORES, TARNWICK_CONTRACT_STORE_NAMES);
+#else
 TYPED_TEST_SUITE(StoreContractTest, Stores, StoreNames);
+#endif
 
 TYPED_TEST(StoreContractTest, LooksUpTypesByKindAndUnitsByText) {
   health::HealthStore& store = this->factory.store();
