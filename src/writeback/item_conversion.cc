@@ -71,11 +71,14 @@ std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, con
   double duration = end - start;
   // Written so that a NaN difference also gives the minimum.
   if (!(duration >= kMinimumWorkoutSeconds)) duration = kMinimumWorkoutSeconds;
-  health::Metadata metadata{
-      {std::string(health::kMetadataKeyIndoorWorkout), true},
-      {std::string(health::kMetadataKeySyncIdentifier), item.id},
-      {std::string(health::kMetadataKeySyncVersion), kSyncVersion},
-  };
+  health::Metadata metadata{{std::string(health::kMetadataKeyIndoorWorkout), true}};
+  // The store keeps the first object of each sync identifier and ignores
+  // later ones, so a shared empty id would silently drop every workout
+  // after the first.
+  if (!item.id.empty()) {
+    metadata.emplace(health::kMetadataKeySyncIdentifier, item.id);
+    metadata.emplace(health::kMetadataKeySyncVersion, kSyncVersion);
+  }
   return health::makeWorkout(store.workoutType(), static_cast<int>(health::WorkoutActivityType::running), start, end,
                              duration, std::nullopt, std::nullopt, std::move(metadata));
 }

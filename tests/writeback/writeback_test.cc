@@ -231,6 +231,13 @@ TEST_F(WritebackTest, WorkoutIsAnIndoorRunWithItsIdAsSyncIdentifier) {
   }
 }
 
+TEST_F(WritebackTest, AWorkoutWithoutAnIdHasNoSyncIdentifier) {
+  writeback::writeSamples(writeRequest(std::vector{item("", "workout"), item("", "workout")}));
+  std::vector<Sample> saved = savedObjects();
+  ASSERT_EQ(saved.size(), 2u);
+  for (const Sample& workout : saved) EXPECT_EQ(workout.metadata, (health::Metadata{{"HKIndoorWorkout", true}}));
+}
+
 TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
   WriteResult result = writeback::writeSamples(writeRequest(std::vector{
       item("a", "steps", "12"), item("b", "calories"), item("c", "sleep"), withDates(item("d", "workout"), 0, 60'000)}));
