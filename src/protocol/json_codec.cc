@@ -244,7 +244,9 @@ std::string describeParseError(std::string_view subject, const std::string& libr
     where = " " + libraryMessage.substr(at, colon == std::string::npos ? std::string::npos : colon - at);
   }
   // The library's text after the position reads
-  //   "<what> - <detail>[; last read: '<token>'][; expected <token kind>]".
+  //   "<what> - <detail>[; last read: '<token>'][; expected <token kind>]"
+  // where <detail> may hold "; expected" of its own and <token> is raw input
+  // (any bytes at all), so the token is cut out from both ends.
   std::string detail;
   std::string nearText;
   std::string expected;
@@ -255,15 +257,28 @@ std::string describeParseError(std::string_view subject, const std::string& libr
   } else {
     detail = libraryMessage;
   }
-  if (auto expect = detail.rfind("; expected "); expect != std::string::npos) {
+  constexpr std::string_view kLastRead = "; last read: '";
+  constexpr std::string_view kExpected = "'; expected ";
+  if (auto last = detail.find(kLastRead); last != std::string::npos) {
+    std::string rest = detail.substr(last + kLastRead.size());
+    detail.erase(last);
+    if (auto expect = rest.rfind(kExpected); expect != std::string::npos) {
+      expected = rest.substr(expect + kExpected.size());
+      rest.erase(expect);
+    } else if (!rest.empty() && rest.back() == '\'') {
+      rest.pop_back();
+    }
+    nearText = std::move(rest);
+  } else if (auto expect = detail.rfind("; expected "); expect != std::string::npos) {
     expected = detail.substr(expect + 11);
     detail.erase(expect);
   }
-  if (auto last = detail.find("; last read: '"); last != std::string::npos) {
-    nearText = detail.substr(last + 14);
-    if (!nearText.empty() && nearText.back() == '\'') nearText.pop_back();
-    detail.erase(last);
-  }
+  // Only the library's own words are left in detail and expected, but they
+  // are made printable all the same: a raw byte would make the whole answer
+  // unencodable.
+  constexpr std::size_t kMaxWords = 200;
+  detail = printableUtf8(detail, kMaxWords);
+  expected = printableUtf8(expected, kMaxWords);
   std::string sentence = std::string(subject) + " is not valid JSON" + where + ": " + detail;
   if (!nearText.empty()) {
     constexpr std::size_t kMaxNear = 40;

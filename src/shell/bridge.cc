@@ -9,6 +9,7 @@
 #include "protocol/bridge_runtime_error.h"
 #include "protocol/error_codes.h"
 #include "protocol/source_mode.h"
+#include "protocol/utf8.h"
 #include "shell/intake.h"
 #include "shell/status_report.h"
 #include "writeback/writeback.h"
@@ -43,6 +44,9 @@ constexpr BridgeMethod kMethods[] = {
 };
 
 EncodedResponse failure(std::string_view code, std::string message) {
+  // A description with a stray byte (from a file name, say) would turn the
+  // whole answer into the encode-failure text; show the byte instead.
+  if (!protocol::isValidUtf8(message)) message = protocol::printableUtf8(message, message.size());
   return encodeEnvelope(FailureEnvelope::failure(std::string(code), std::move(message)));
 }
 

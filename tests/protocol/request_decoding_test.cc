@@ -165,6 +165,12 @@ std::vector<Refused> refusedRequests() {
       {"InvalidUtf8InString", "{\"method\":\"st\xFF\",\"sourceMode\":\"native\"}",
        "The request is not valid JSON at line 1, column 14: invalid string: ill-formed UTF-8 byte, near "
        "'\"st\\xFF'."},
+      {"InvalidUtf8InANumber", "{\"a\":1e\xE5}",
+       "The request is not valid JSON at line 1, column 8: invalid number; expected '+', '-', or digit after "
+       "exponent, near '1e\\xE5'."},
+      {"TextAfterTheObject", R"({"method":"status","sourceMode":"native"} x)",
+       "The request is not valid JSON at line 1, column 43: invalid literal, near '\"native\"} x'; expected end of "
+       "input."},
       {"NulAfterTheObject", std::string(R"({"method":"status","sourceMode":"native"})") + '\0' + "tail",
        "The request is not valid JSON at line 1, column 42: it holds a NUL byte."},
       {"NulWhereAValueBelongs", std::string("{\n\"method\":") + '\0' + "}",
@@ -195,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(Requests, RefusedRequestTest, ::testing::ValuesIn(refus
 TEST(RequestDecodeMessageTest, NeverCarriesLibraryPrefixesOrRawBytes) {
   const std::vector<std::string> inputs = {
       "{\"a\":\"\x01\"}", "{\"a\":\"\xC0\xAF\"}", "[1,]", "{\"a\" 1}", "{'a':1}", "\xEF\xBB\xBF",
-      "{\"a\":\"\\ud800\"}", "{\"a\":1} 2", std::string(5000, '['), "{\"a\":" + std::string(300, '1') + "e999}",
+      "{\"a\":\"\\ud800\"}", "{\"a\":1} 2", "[1e\xE5]", "{\"a\":tr\xFF}", "{\"\xC3\":0}", std::string(5000, '['), "{\"a\":" + std::string(300, '1') + "e999}",
   };
   for (const std::string& input : inputs) {
     try {

@@ -116,6 +116,14 @@ TEST_F(WithFakeStore, AStoreErrorIsPassedOnWordForWord) {
   EXPECT_FALSE(response.ok);
 }
 
+TEST_F(WithFakeStore, AStoreErrorWithAStrayByteStillReachesTheCaller) {
+  for (auto call : {StoreCall::statisticsQuery, StoreCall::sampleQuery}) {
+    store_.scriptNext(call, {health::HealthStoreError(health::HealthErrorCode::databaseInaccessible, "bad \xFF")});
+  }
+  shell::EncodedResponse response = respondToBytes(R"({"method":"sync","sourceMode":"native"})");
+  EXPECT_EQ(response.json, R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"bad \\xFF"}})");
+}
+
 TEST_F(WithFakeStore, EveryMethodAnswersWithOneOfTheTwoShapes) {
   for (const char* method : {"status", "authorize", "sync", "write"}) {
     for (const char* mode : {"native", "import"}) {
