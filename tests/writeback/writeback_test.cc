@@ -346,25 +346,5 @@ TEST_F(WritebackTest, AFailedSaveReportsNoCountAndNoWarnings) {
   EXPECT_TRUE(store.samples().empty());
 }
 
-TEST_F(WritebackTest, AccessRefusalsComeBackAsTheStoresErrors) {
-  struct Case {
-    Access access;
-    int code;
-    std::string message;
-  };
-  for (const Case& c : {Case{Access::denied, 4, "Not authorized"}, Case{Access::notDetermined, 5,
-                                                                          "Authorization not determined"}}) {
-    store.setShareAccess(std::string(health::kSleepAnalysisIdentifier), c.access);
-    try {
-      writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")}));
-      ADD_FAILURE() << "no error";
-    } catch (const health::HealthStoreError& error) {
-      EXPECT_EQ(error.code(), c.code);
-      EXPECT_EQ(error.what(), c.message);
-    }
-  }
-  EXPECT_TRUE(store.samples().empty());
-}
-
 }  // namespace
 }  // namespace tarnwick::testing
