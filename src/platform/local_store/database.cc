@@ -30,6 +30,8 @@ void Database::execute(std::string_view sql) {
 bool Database::isReadOnly() const { return sqlite3_db_readonly(handle_, "main") == 1; }
 
 void Database::fail(int resultCode) const {
+  int extended = sqlite3_extended_errcode(handle_);
+  if ((extended & 0xff) == (resultCode & 0xff)) resultCode = extended;
   throw storeErrorFromSqlite(resultCode, path_, sqlite3_system_errno(handle_));
 }
 

@@ -156,8 +156,7 @@ bool SampleWriter::add(const health::Sample& sample) {
   return true;
 }
 
-std::vector<health::Sample> selectSamples(Database& database, const health::SampleQuery& query,
-                                          std::optional<std::string_view> onlySource) {
+std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource) {
   std::string sql(kColumns);
   sql += " WHERE type = ?1" + predicateClause(query.predicate);
   if (onlySource) sql += " AND source = ?4";
@@ -178,7 +177,18 @@ std::vector<health::Sample> selectSamples(Database& database, const health::Samp
   }
   sql += " ORDER BY " + order + (reversed ? "id DESC" : "id ASC");
   if (query.limit > 0) sql += " LIMIT ?5";
-  Statement statement(database, sql);
+  return sql;
+}
+
+std::string sumQuerySql(const std::optional<health::SamplePredicate>& predicate, bool onlySource) {
+  std::string sql = "SELECT count(*), total(value) FROM samples WHERE type = ?1" + predicateClause(predicate);
+  if (onlySource) sql += " AND source = ?4";
+  return sql;
+}
+
+std::vector<health::Sample> selectSamples(Database& database, const health::SampleQuery& query,
+                                          std::optional<std::string_view> onlySource) {
+  Statement statement(database, sampleQuerySql(query, onlySource.has_value()));
   bindFilter(statement, query.sampleType.identifier, query.predicate, onlySource);
   if (query.limit > 0) statement.bind(5, query.limit);
   std::vector<health::Sample> samples;
@@ -190,9 +200,7 @@ std::vector<health::Sample> selectSamples(Database& database, const health::Samp
 SampleSum sumSamples(Database& database, std::string_view typeIdentifier,
                      const std::optional<health::SamplePredicate>& predicate,
                      std::optional<std::string_view> onlySource) {
-  std::string sql = "SELECT count(*), total(value) FROM samples WHERE type = ?1" + predicateClause(predicate);
-  if (onlySource) sql += " AND source = ?4";
-  Statement statement(database, sql);
+  Statement statement(database, sumQuerySql(predicate, onlySource.has_value()));
   bindFilter(statement, typeIdentifier, predicate, onlySource);
   SampleSum result;
   if (statement.step()) result = {statement.columnInt(0), statement.columnDouble(1)};

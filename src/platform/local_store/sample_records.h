@@ -41,6 +41,11 @@ class SampleWriter {
 std::vector<health::Sample> selectSamples(Database& database, const health::SampleQuery& query,
                                           std::optional<std::string_view> onlySource);
 
+// The SQL text selectSamples and sumSamples run for a query; exposed so
+// that tests can check the query plans use the index.
+std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource);
+std::string sumQuerySql(const std::optional<health::SamplePredicate>& predicate, bool onlySource);
+
 // The number of matching quantity samples and the sum of their values in
 // the type's canonical unit.
 struct SampleSum {

@@ -29,6 +29,11 @@ health::HealthStoreError fileSystemError(const std::string& path, int systemErro
 }
 
 health::HealthStoreError storeErrorFromSqlite(int resultCode, const std::string& path, int systemError) {
+  if (resultCode == SQLITE_READONLY_CANTINIT || resultCode == SQLITE_READONLY_DIRECTORY ||
+      resultCode == SQLITE_CANTOPEN_ISDIR) {
+    // A store in WAL mode is read through a shared-memory file beside it.
+    return brokenStoreError(path, "is read-only and so is its folder, where the store keeps its shared-memory file");
+  }
   switch (resultCode & 0xff) {
     case SQLITE_NOTADB: return brokenStoreError(path, "is not a database");
     case SQLITE_CORRUPT: return brokenStoreError(path, "is damaged");

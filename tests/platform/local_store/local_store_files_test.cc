@@ -1,0 +1,191 @@
+// The local store's file on a real disk: created late and private, never a
+// half-made store, and a file that is not a valid store is reported and
+// left byte for byte as it was.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/local_store/local_store_schema.h"
+#include "store_calls.h"
+#include "store_factories.h"
+
+namespace tarnwick::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const health::ObjectType kHeartRate{health::ObjectKind::quantity, std::string(health::kHeartRateIdentifier)};
+
+health::SampleQuery newestHeartRate() {
+  return {kHeartRate, std::nullopt, 1, {{std::string(health::kSampleSortIdentifierStartDate), false}}};
+}
+
+std::string contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << file.rdbuf();
+  return buffer.str();
+}
+
+void write(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+unsigned mode(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
+std::vector<std::string> entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A valid store's bytes, made by the store itself in a scratch folder.
+std::string validStoreBytes(int rows) {
+  TemporaryDirectory scratch;
+  std::string path = scratch.file("health.sqlite3");
+  {
+    auto database = platform::local_store::openStore(path);
+    platform::local_store::WriteTransaction transaction(*database);
+    platform::local_store::SampleWriter writer(*database);
+    for (int row = 0; row < rows; ++row) {
+      health::Sample sample = health::makeQuantitySample(
+          kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 60 + row % 40), row, row);
+      sample.sourceName = "Watch " + std::to_string(row);
+      writer.add(sample);
+    }
+    transaction.commit();
+  }
+  return contents(path);
+}
+
+TEST(LocalStoreFile, LookupsCreateNothingAndFirstQueryCreatesPrivateFiles) {
+  TemporaryDirectory directory;
+  ::chmod(directory.path().c_str(), 0755);
+  std::string path = directory.file("data/tarnwick/health.sqlite3");
+  auto store = platform::makeLocalHealthStore(path);
+  EXPECT_TRUE(store->quantityTypeForIdentifier(health::kStepCountIdentifier));
+  EXPECT_TRUE(store->unitFromString("kg"));
+  EXPECT_FALSE(fs::exists(directory.file("data")));
+
+  auto delivered = querySamples(*store, newestHeartRate());
+  ASSERT_TRUE(delivered.error);
+  EXPECT_TRUE(delivered.error->is(health::HealthErrorCode::authorizationNotDetermined));
+  EXPECT_EQ(mode(directory.file("data")), 0700u);
+  EXPECT_EQ(mode(directory.file("data/tarnwick")), 0700u);
+  EXPECT_EQ(mode(path), 0600u);
+  EXPECT_EQ(mode(directory.path()), 0755u) << "an existing folder keeps its mode";
+  for (const std::string& name : entries(directory.file("data/tarnwick"))) {
+    EXPECT_EQ(name.find(".new-"), std::string::npos) << "temporary file left behind: " << name;
+  }
+}
+
+TEST(LocalStoreFile, BrokenFilesAreReportedAndLeftUnchanged) {
+  std::string valid = validStoreBytes(3000);
+  std::string foreign;
+  {
+    TemporaryDirectory scratch;
+    sqlite3* handle = nullptr;
+    sqlite3_open(scratch.file("other.db").c_str(), &handle);
+    sqlite3_exec(handle, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')", nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+    foreign = contents(scratch.file("other.db"));
+  }
+  std::string newer = valid;
+  newer[60 + 3] = static_cast<char>(platform::local_store::LocalStoreSchema::kCurrentVersion + 1);  // user_version
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::string problem;  // after "The health store at '<path>' "
+  };
+  std::vector<Case> cases{
+      {"zero bytes", "", "is empty, not a database."},
+      {"text", "steps,heart rate\n1,2\n", "is not a database."},
+      {"shorter than a header", "SQLite", "is not a database."},
+      {"truncated store", valid.substr(0, valid.size() / 3), "is damaged."},
+      {"a database that is not a store", foreign, "is not a Tarnwick health store."},
+      {"a store of a newer version", newer, "was written by a newer version of Tarnwick (layout 2)."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TemporaryDirectory directory;
+    std::string path = directory.file("health.sqlite3");
+    write(path, c.bytes);
+    auto store = platform::makeLocalHealthStore(path);
+    auto query = querySamples(*store, newestHeartRate());
+    auto saved = save(*store, {health::makeCategorySample({health::ObjectKind::category,
+                                                           std::string(health::kSleepAnalysisIdentifier)},
+                                                          1, 0, 10)});
+    for (const auto& error : {query.error, saved.error}) {
+      ASSERT_TRUE(error);
+      EXPECT_TRUE(error->is(health::HealthErrorCode::databaseInaccessible)) << error->code();
+      EXPECT_EQ(error->what(), "The health store at '" + path + "' " + c.problem);
+    }
+    store.reset();
+    EXPECT_TRUE(contents(path) == c.bytes) << "the file was changed";
+    EXPECT_EQ(entries(directory.path()), std::vector<std::string>{"health.sqlite3"});
+  }
+}
+
+TEST(LocalStoreFile, AFolderInTheWayIsAClearError) {
+  TemporaryDirectory directory;
+  std::string path = directory.file("health.sqlite3");
+  fs::create_directory(path);
+  auto store = platform::makeLocalHealthStore(path);
+  auto query = querySamples(*store, newestHeartRate());
+  ASSERT_TRUE(query.error);
+  EXPECT_EQ(query.error->what(), "The health store at '" + path + "' is a folder, not a database.");
+
+  // A file where a folder should be.
+  std::string blocked = directory.file("plain/tarnwick/health.sqlite3");
+  write(directory.file("plain"), "x");
+  auto other = platform::makeLocalHealthStore(blocked);
+  auto failed = querySamples(*other, newestHeartRate());
+  ASSERT_TRUE(failed.error);
+  EXPECT_TRUE(failed.error->is(health::HealthErrorCode::databaseInaccessible));
+  EXPECT_EQ(contents(directory.file("plain")), "x");
+}
+
+TEST(LocalStoreFile, ReadOnlyStoreReadsButRefusesSaves) {
+  if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+  LocalStoreFactory factory;
+  factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
+  factory.seed(health::makeQuantitySample(kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 61), 5, 5),
+               "Watch");
+  ::chmod(factory.path().c_str(), 0400);
+  std::string before = contents(factory.path());
+  auto store = platform::makeLocalHealthStore(factory.path());
+  auto query = querySamples(*store, newestHeartRate());
+  ASSERT_FALSE(query.error) << query.error->what();
+  EXPECT_EQ(query.value->size(), 1u);
+  auto saved = save(*store, {health::makeQuantitySample(kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 70), 9, 9)});
+  ASSERT_TRUE(saved.error);
+  EXPECT_EQ(saved.error->what(), "The health store at '" + factory.path() + "' is read-only.");
+  store.reset();
+  EXPECT_TRUE(contents(factory.path()) == before);
+}
+
+TEST(LocalStoreFile, AnUnreadableFolderNamesTheSystemError) {
+  if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+  TemporaryDirectory directory;
+  fs::create_directory(directory.file("locked"));
+  ::chmod(directory.file("locked").c_str(), 0);
+  std::string path = directory.file("locked/health.sqlite3");
+  auto store = platform::makeLocalHealthStore(path);
+  auto query = querySamples(*store, newestHeartRate());
+  ASSERT_TRUE(query.error);
+  EXPECT_EQ(query.error->what(), "The health store at '" + path + "' cannot be opened: Permission denied.");
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
