@@ -1,0 +1,172 @@
+// tarnwick-store run as a process: what people and the end-to-end tests of
+// the bridge rely on.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "run_programs.h"
+#include "support/temporary_directory.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class StoreTool : public ::testing::Test {
+ protected:
+  ProcessResult tool(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt) {
+    return runBuilt("tarnwick-store", std::move(arguments), environment, std::move(input));
+  }
+  std::string storePath() const { return directory.file("data/tarnwick/health.sqlite3"); }
+
+  TemporaryDirectory directory;
+  std::map<std::string, std::string> environment{{"XDG_DATA_HOME", directory.file("data")}};
+};
+
+TEST_F(StoreTool, PathFollowsTheDataHomeRulesAndCreatesNothing) {
+  struct Case {
+    std::map<std::string, std::string> environment;
+    std::vector<std::string> arguments;
+    std::string expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{{"XDG_DATA_HOME", "/srv/x"}}, {"path"}, "/srv/x/tarnwick/health.sqlite3\n"},
+           {{{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/p"}}, {"path"}, "/home/p/.local/share/tarnwick/health.sqlite3\n"},
+           {{{"XDG_DATA_HOME", "/srv/x"}}, {"--store", "/tmp/elsewhere.db", "path"}, "/tmp/elsewhere.db\n"},
+       }) {
+    ProcessResult result = runBuilt("tarnwick-store", c.arguments, c.environment);
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.standardOutput, c.expected);
+  }
+  EXPECT_EQ(tool({"path"}).exitStatus, 0);
+  EXPECT_EQ(tool({"dump"}).standardOutput, "");
+  EXPECT_EQ(tool({"permissions"}).exitStatus, 0);
+  EXPECT_FALSE(std::filesystem::exists(directory.file("data")));
+}
+
+TEST_F(StoreTool, AddedLinesDumpBackInStartOrder) {
+  const std::vector<std::string> lines{
+      R"({"type":"weight","value":80.5,"unit":"kg","start":1700000100000,"end":1700000100000,"source":"Scale"})",
+      R"({"type":"steps","value":420,"unit":"count","start":1700000000000,"end":1700000600000,"source":"Phone"})",
+      R"({"type":"sleep","value":4,"start":1700000000000,"end":1700003600000,"source":"tarnwick-store"})",
+      R"({"type":"workout","activity":52,"start":1700000200000,"end":1700002000000,"duration":1800,"source":"Watch","metadata":{"HKIndoorWorkout":false}})",
+      R"({"type":"glucose","value":99,"unit":"mg/dL","start":1700000300000.5,"end":1700000300000.5,"source":"Meter"})",
+  };
+  std::string input;
+  for (const std::string& line : lines) input += line + "\n";
+  ProcessResult added = tool({"add"}, input);
+  ASSERT_EQ(added.exitStatus, 0) << added.standardError;
+  EXPECT_EQ(added.standardOutput, "5\n");
+  ProcessResult dump = tool({"dump"});
+  EXPECT_EQ(dump.standardOutput, lines[1] + "\n" + lines[2] + "\n" + lines[0] + "\n" + lines[3] + "\n" + lines[4] + "\n");
+}
+
+TEST_F(StoreTool, DefaultsAndConversionsOnTheWayIn) {
+  ProcessResult added = tool({"add"}, R"({"type":"weight","value":100,"start":1000})" "\n"
+                                      R"({"type":"workout","activity":37,"start":0,"end":60000})" "\n");
+  ASSERT_EQ(added.exitStatus, 0) << added.standardError;
+  std::vector<nlohmann::json> dumped;
+  std::istringstream lines(tool({"dump"}).standardOutput);
+  for (std::string line; std::getline(lines, line);) dumped.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(dumped.size(), 2u);
+  EXPECT_EQ(dumped[0]["duration"], 60);  // end minus start
+  EXPECT_EQ(dumped[0]["source"], "tarnwick-store");
+  EXPECT_NEAR(dumped[1]["value"].get<double>(), 45.359237, 1e-9);  // the weight's default unit is the pound
+  EXPECT_EQ(dumped[1]["unit"], "kg");
+  EXPECT_EQ(dumped[1]["end"], 1000);
+}
+
+TEST_F(StoreTool, ABadLineNamesItsNumberAndAddsNothing) {
+  ASSERT_EQ(tool({"add"}, R"({"type":"steps","value":1,"start":0})" "\n").exitStatus, 0);
+  struct Case {
+    std::string badLine;
+    std::string reason;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"not json", "not valid JSON"},
+           {R"({"type":"mood","value":1,"start":0})", "unknown type \"mood\""},
+           {R"({"type":"steps","start":0})", "\"value\" is missing"},
+           {R"({"type":"steps","value":1,"unit":"kg","start":0})", "The unit 'kg' is not compatible"},
+           {R"({"type":"steps","value":1,"unit":"parsecs","start":0})", "unknown unit \"parsecs\""},
+           {R"({"type":"sleep","value":8,"start":0,"end":10})", "is not one of 0 to 5"},
+           {R"({"type":"heart_rate","value":60,"start":10,"end":5})", "end date must not be before"},
+       }) {
+    SCOPED_TRACE(c.badLine);
+    std::string input = R"({"type":"steps","value":2,"start":5})" "\n\n" + c.badLine + "\n" +
+                        R"({"type":"steps","value":3,"start":6})" "\n";
+    ProcessResult result = tool({"add"}, input);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError.rfind("tarnwick-store: line 3: ", 0), 0u) << result.standardError;
+    EXPECT_NE(result.standardError.find(c.reason), std::string::npos) << result.standardError;
+    EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1);
+  }
+  ProcessResult dump = tool({"dump"});
+  EXPECT_EQ(std::count(dump.standardOutput.begin(), dump.standardOutput.end(), '\n'), 1);
+}
+
+TEST_F(StoreTool, GrantDenyAndResetSetBothAccesses) {
+  ASSERT_EQ(tool({"grant"}).exitStatus, 0);
+  ASSERT_EQ(tool({"deny", "sleep", "hrv"}).exitStatus, 0);
+  ASSERT_EQ(tool({"reset", "workout"}).exitStatus, 0);
+  EXPECT_EQ(tool({"permissions"}).standardOutput,
+            "steps read=authorized write=authorized\n"
+            "sleep read=denied write=denied\n"
+            "heart_rate read=authorized write=authorized\n"
+            "hrv read=denied write=denied\n"
+            "weight read=authorized write=authorized\n"
+            "glucose read=authorized write=authorized\n"
+            "workout read=not determined write=not determined\n");
+  ProcessResult unknown = tool({"grant", "Steps"});
+  EXPECT_EQ(unknown.exitStatus, 1);
+  EXPECT_NE(unknown.standardError.find("unknown metric key 'Steps'"), std::string::npos);
+}
+
+TEST_F(StoreTool, UsageErrorsExitOneWithOneLine) {
+  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+           {}, {"frobnicate"}, {"generate"}, {"generate", "--days", "ten"}, {"generate", "--days", "0"},
+           {"path", "extra"}, {"--store"}}) {
+    ProcessResult result = tool(arguments);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError;
+  }
+  ProcessResult help = tool({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.standardOutput.find("generate --days N"), std::string::npos);
+}
+
+TEST_F(StoreTool, DemoFillsAFortnightThatTheBridgeSyncs) {
+  ProcessResult demo = tool({"demo"});
+  ASSERT_EQ(demo.exitStatus, 0) << demo.standardError;
+  std::set<std::string> types, sources;
+  std::set<int> sleepValues, activities;
+  std::istringstream lines(tool({"dump"}).standardOutput);
+  for (std::string text; std::getline(lines, text);) {
+    nlohmann::json line = nlohmann::json::parse(text);
+    types.insert(line["type"].get<std::string>());
+    sources.insert(line["source"].get<std::string>());
+    if (line["type"] == "sleep") sleepValues.insert(line["value"].get<int>());
+    if (line["type"] == "workout") activities.insert(line["activity"].get<int>());
+  }
+  EXPECT_EQ(types.size(), 7u);
+  EXPECT_GE(sources.size(), 2u);
+  EXPECT_GE(sleepValues.size(), 4u);
+  EXPECT_GE(activities.size(), 3u);
+  EXPECT_EQ(tool({"permissions"}).standardOutput.find("not determined"), std::string::npos);
+
+  // Running it again replaces the demo data rather than doubling it.
+  std::string before = tool({"dump"}).standardOutput;
+  ASSERT_EQ(tool({"demo"}).exitStatus, 0);
+  std::string after = tool({"dump"}).standardOutput;
+  EXPECT_NEAR(static_cast<double>(std::count(after.begin(), after.end(), '\n')),
+              static_cast<double>(std::count(before.begin(), before.end(), '\n')), 60);
+
+  ProcessResult sync = runBuilt("tarnwick", {}, environment, R"({"method":"sync","sourceMode":"native"})");
+  ASSERT_EQ(sync.exitStatus, 0) << sync.standardOutput;
+  nlohmann::json envelope = nlohmann::json::parse(sync.standardOutput);
+  EXPECT_EQ(envelope["data"]["metrics"].size(), 7u) << sync.standardOutput;
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
