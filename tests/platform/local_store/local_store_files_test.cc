@@ -114,7 +114,8 @@ TEST(LocalStoreFile, BrokenFilesAreReportedAndLeftUnchanged) {
       {"shorter than a header", "SQLite", "is not a database."},
       {"truncated store", valid.substr(0, valid.size() / 3), "is damaged."},
       {"a database that is not a store", foreign, "is not a Tarnwick health store."},
-      {"a store of a newer version", newer, "was written by a newer version of Tarnwick (layout 2)."},
+      {"a store of a newer version", newer, "was written by a newer version of Tarnwick (layout " +
+                                                    std::to_string(platform::local_store::LocalStoreSchema::kCurrentVersion + 1) + ")."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,6 +136,31 @@ TEST(LocalStoreFile, BrokenFilesAreReportedAndLeftUnchanged) {
     EXPECT_TRUE(contents(path) == c.bytes) << "the file was changed";
     EXPECT_EQ(entries(directory.path()), std::vector<std::string>{"health.sqlite3"});
   }
+}
+
+TEST(LocalStoreFile, AnOlderLayoutIsMigratedAndKeepsItsSamples) {
+  LocalStoreFactory factory;
+  factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
+  // A long sample starting well before the window.
+  factory.seed(health::makeQuantitySample(kHeartRate,
+                                          health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 64),
+                                          0, 1000),
+               "Watch");
+  {
+    auto database = platform::local_store::openStore(factory.path());
+    database->execute("DROP INDEX samples_by_type_end; PRAGMA user_version = 1");
+  }
+  health::SampleQuery query{kHeartRate, health::SamplePredicate{900.0, std::nullopt, health::kQueryOptionNone}, 0, {}};
+  auto delivered = querySamples(factory.store(), query);
+  ASSERT_FALSE(delivered.error) << delivered.error->what();
+  EXPECT_EQ(delivered.value->size(), 1u);
+  auto database = platform::local_store::openStore(factory.path());
+  platform::local_store::Statement version(*database, "PRAGMA user_version");
+  ASSERT_TRUE(version.step());
+  EXPECT_EQ(version.columnInt(0), platform::local_store::LocalStoreSchema::kCurrentVersion);
+  platform::local_store::Statement index(*database, "SELECT count(*) FROM sqlite_schema WHERE name = 'samples_by_type_end'");
+  ASSERT_TRUE(index.step());
+  EXPECT_EQ(index.columnInt(0), 1);
 }
 
 TEST(LocalStoreFile, AFolderInTheWayIsAClearError) {
