@@ -42,8 +42,10 @@ class WriteEndToEndTest : public ::testing::Test {
     return lines;
   }
 
-  static json writeRequest(json items) {
-    return {{"method", "write"}, {"sourceMode", "native"}, {"items", std::move(items)}};
+  // Items as a vector: a braced list holding one json would be the item
+  // itself, not a one-element array, under some compilers.
+  static json writeRequest(const std::vector<json>& items) {
+    return {{"method", "write"}, {"sourceMode", "native"}, {"items", json(items)}};
   }
 
   static json item(const std::string& id, const std::string& type, const std::string& value) {
@@ -155,7 +157,7 @@ TEST_F(WriteEndToEndTest, ConcurrentBridgesLoseAndDoubleNothing) {
         results[w] = bridge({{"method", "sync"}, {"sourceMode", "native"}});
         return;
       }
-      json items = json::array();
+      std::vector<json> items;
       for (int i = 1; i <= kItemsPerWriter; ++i) {
         items.push_back(item(std::to_string(w) + "-" + std::to_string(i), "steps", std::to_string(i)));
       }
