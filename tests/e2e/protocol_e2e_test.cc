@@ -84,16 +84,6 @@ std::vector<StdinCase> stdinCases() {
        R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The request is not valid JSON at line 2, column 1: )"
        R"(unexpected end of input; expected '[', '{', or a literal."}})",
        1},
-      {"NoSourceModeEvenForUnknownMethod", R"({"method":"Query"})",
-       R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The key 'sourceMode' is missing."}})", 1},
-      {"SlashStaysUnescaped", R"({"method":"status","sourceMode":"mg\/dL"})",
-       R"({"ok":true,"data":{"available":false,"authorizationStatus":"import-only","readableTypes":[],)"
-       R"("writableTypes":[],"sourceMode":"mg/dL"}})",
-       0},
-      {"WriteOnImportConnection", R"({"method":"write","sourceMode":"csv"})",
-       R"({"ok":false,"error":{"code":"BRIDGE_ERROR",)"
-       R"("message":"Writeback is only available for native Apple Health connections."}})",
-       1},
   };
 }
 
