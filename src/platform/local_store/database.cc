@@ -29,6 +29,10 @@ void Database::execute(std::string_view sql) {
 
 bool Database::isReadOnly() const { return sqlite3_db_readonly(handle_, "main") == 1; }
 
+void Database::emptyLog() noexcept {
+  sqlite3_wal_checkpoint_v2(handle_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+}
+
 void Database::fail(int resultCode) const {
   int extended = sqlite3_extended_errcode(handle_);
   if ((extended & 0xff) == (resultCode & 0xff)) resultCode = extended;

@@ -74,6 +74,13 @@ class Database {
   // True when the connection can only read (the file is write-protected).
   bool isReadOnly() const;
 
+  // Copies the write-ahead log into the file and empties the log. The
+  // bridge ends without closing its connection, so without this the next
+  // process would re-read and checksum the whole log before its first
+  // query. Best effort: a failure (a reader holding the log) leaves the
+  // log to a later writer and loses nothing, so it is not reported.
+  void emptyLog() noexcept;
+
   // The SQLite error of the last failed call as a HealthStoreError.
   [[noreturn]] void fail(int resultCode) const;
 

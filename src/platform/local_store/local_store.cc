@@ -1,6 +1,8 @@
 #include "platform/local_store/local_store.h"
 
 #include <exception>
+#include <map>
+#include <string_view>
 #include <utility>
 
 #include "platform/local_store/permission_records.h"
@@ -203,6 +205,7 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
                       std::nullopt);
           }
           transaction.commit();
+          opened.emptyLog();
         });
         if (error) return handler(false, std::move(error));
         handler(answer.outcome == Outcome::allow, std::nullopt);
@@ -219,10 +222,14 @@ void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::
       Database& opened = database();
       bool denied = false;
       bool undecided = false;
+      // One look-up per type, not per object: a batch holds thousands of
+      // objects of a handful of types.
+      std::map<std::string_view, Access> shareByType;
       for (const health::Sample& object : objects) {
-        Access share = accessFor(opened, object.type.identifier).share;
-        denied |= share == Access::denied;
-        undecided |= share == Access::notDetermined;
+        auto [entry, added] = shareByType.try_emplace(object.type.identifier, Access::notDetermined);
+        if (added) entry->second = accessFor(opened, object.type.identifier).share;
+        denied |= entry->second == Access::denied;
+        undecided |= entry->second == Access::notDetermined;
       }
       if (denied) throw notAuthorized();
       if (undecided) throw notDetermined();
@@ -236,6 +243,7 @@ void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::
         writer.add(object);
       }
       transaction.commit();
+      writable.emptyLog();
     });
     if (error) return handler(false, std::move(error));
     handler(true, std::nullopt);
