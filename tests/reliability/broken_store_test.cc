@@ -1,0 +1,234 @@
+// Stores that cannot serve: a file that is no database, a truncated one, a
+// zero-byte one, a read-only one, a folder in the file's place, a full
+// disk. The bridge must answer each with a clear "SWIFT_ERROR" (or, where
+// reading is still possible, a correct answer), never crash, and leave
+// every byte of the store's folder as it found it.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bridge_runs.h"
+#include "store_inspection.h"
+#include "support/temporary_directory.h"
+
+namespace tarnwick::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// Every entry under folder with its size and a digest of its bytes
+// ("folder" for folders), so that a change anywhere, a new file or a
+// removed one, shows as a short, readable difference.
+std::map<std::string, std::string> folderSnapshot(const std::string& folder) {
+  std::map<std::string, std::string> entries;
+  std::error_code ignored;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ignored)) {
+    std::string name = fs::relative(entry.path(), folder).string();
+    if (entry.is_directory()) {
+      entries[name] = "folder";
+      continue;
+    }
+    std::string bytes = fileBytes(entry.path().string());
+    std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
+    for (unsigned char c : bytes) digest = (digest ^ c) * 1099511628211ull;
+    entries[name] = std::to_string(bytes.size()) + " bytes, digest " + std::to_string(digest);
+  }
+  return entries;
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+}
+
+// Sets or clears the immutable flag, the one thing that stops root writing
+// a file. False when the file system has no such flag.
+bool setImmutable(const std::string& path, bool on) {
+  int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  int flags = 0;
+  bool done = ::ioctl(descriptor, FS_IOC_GETFLAGS, &flags) == 0;
+  if (done) {
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags) == 0;
+  }
+  ::close(descriptor);
+  return done;
+}
+
+// What "sync" may do with the broken store: some breakages still leave the
+// samples readable, and then a correct answer is the sound behaviour.
+enum class SyncOutcome { fails, reads };
+
+class BrokenStoreTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (immutable_) setImmutable(store(), false);
+    if (mounted_) ::umount2(mountPoint_.c_str(), MNT_DETACH);
+  }
+
+  std::string dataHome() const { return mounted_ ? mountPoint_ : home_.path(); }
+  std::string folder() const { return dataHome() + "/tarnwick"; }
+  std::string store() const { return storePathIn(dataHome()); }
+
+  // A real store with a fortnight of samples and every metric granted,
+  // checkpointed so that the whole store is the one file.
+  void makeSoundStore() {
+    ASSERT_TRUE(runStoreTool(dataHome(), {"demo"}));
+    ASSERT_FALSE(fs::exists(store() + "-wal"));
+  }
+
+  void makeReadOnly() {
+    makeSoundStore();
+    ::chmod(store().c_str(), 0444);
+    if (::geteuid() == 0) {
+      if (!setImmutable(store(), true)) GTEST_SKIP() << "root ignores file modes and this file system has no immutable flag";
+      immutable_ = true;
+    }
+  }
+
+  // A small memory file system as the data folder, filled to the last byte
+  // after a sound store is made on it.
+  void makeFullDisk() {
+    mountPoint_ = home_.file("disk");
+    fs::create_directory(mountPoint_);
+    if (::mount("tarnwick-full", mountPoint_.c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
+      GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << "); run as root to test a full disk";
+    }
+    mounted_ = true;
+    makeSoundStore();
+    samplesBefore_ = StoreInspection(store()).number("SELECT count(*) FROM samples");
+    std::ofstream filler(mountPoint_ + "/filler", std::ios::binary);
+    std::string block(4096, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {}
+    filler.close();
+    // Whatever partial block is left, take it too.
+    std::ofstream last(mountPoint_ + "/filler-last", std::ios::binary);
+    while (last.put('x')) {}
+  }
+
+  // Gives the full disk its space back, so that the store can be inspected.
+  void freeDisk() {
+    fs::remove(mountPoint_ + "/filler");
+    fs::remove(mountPoint_ + "/filler-last");
+  }
+
+  std::int64_t samplesBefore_ = 0;
+
+  // Runs "sync" and "write" against the store and checks the answers and
+  // that nothing under the data folder changed.
+  // `sideFiles` are names SQLite may add beside the store (and cannot take
+  // away again when the store is read-only); every other entry must stay.
+  void expectRefused(SyncOutcome syncOutcome, const std::string& messagePart,
+                     const std::vector<std::string>& sideFiles = {}) {
+    std::map<std::string, std::string> before = folderSnapshot(folder());
+    auto withoutSideFiles = [&](std::map<std::string, std::string> entries) {
+      for (const std::string& name : sideFiles) {
+        if (!before.contains(name)) entries.erase(name);
+      }
+      return entries;
+    };
+    json sync{{"method", "sync"}, {"sourceMode", "native"}};
+    json write = StepBatches().request(0, 200);
+    for (const json& request : {sync, write}) {
+      SCOPED_TRACE(request["method"].get<std::string>());
+      BridgeAnswer answer = runBridge(dataHome(), request);
+      EXPECT_EQ(answer.process.terminatingSignal, 0);
+      EXPECT_EQ(answer.process.standardError, "");
+      ASSERT_TRUE(answer.envelope.is_object()) << answer.process.standardOutput;
+      if (request["method"] == "sync" && syncOutcome == SyncOutcome::reads) {
+        EXPECT_TRUE(answer.ok()) << answer.process.standardOutput;
+        EXPECT_FALSE(answer.envelope["data"]["metrics"].empty());
+      } else {
+        EXPECT_EQ(answer.process.exitStatus, 1);
+        EXPECT_EQ(answer.errorCode(), "SWIFT_ERROR") << answer.process.standardOutput;
+        // Clear: names the file and says what is wrong with it.
+        EXPECT_NE(answer.errorMessage().find(store()), std::string::npos) << answer.errorMessage();
+        EXPECT_NE(answer.errorMessage().find(messagePart), std::string::npos) << answer.errorMessage();
+      }
+      EXPECT_EQ(withoutSideFiles(folderSnapshot(folder())), before) << "the store's folder changed";
+    }
+  }
+
+ private:
+  TemporaryDirectory home_;
+  std::string mountPoint_;
+  bool mounted_ = false;
+  bool immutable_ = false;
+};
+
+TEST_F(BrokenStoreTest, FilesThatAreNoStoreAreRefusedAndLeftAlone) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& store)> make;
+    const char* messagePart;
+  };
+  const Case cases[] = {
+      {"text", [](const std::string& path) { writeFile(path, "these are my notes, not a database\n"); },
+       "is not a database"},
+      {"zero bytes", [](const std::string& path) { writeFile(path, ""); }, "is empty"},
+      {"header only", [](const std::string& path) { writeFile(path, std::string("SQLite format 3\0", 16)); },
+       "is not a database"},
+      {"a folder", [](const std::string& path) { fs::create_directory(path); }, "is a folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder());
+    fs::create_directories(folder());
+    c.make(store());
+    expectRefused(SyncOutcome::fails, c.messagePart);
+  }
+}
+
+TEST_F(BrokenStoreTest, TruncatedStoreIsReportedDamaged) {
+  makeSoundStore();
+  std::uintmax_t size = fs::file_size(store());
+  // Cut inside the page where the tables' roots and the index begin.
+  fs::resize_file(store(), size / 3);
+  expectRefused(SyncOutcome::fails, "damaged");
+  StoreInspection inspection(store());
+  EXPECT_NE(inspection.integrityCheck(), "ok");
+}
+
+TEST_F(BrokenStoreTest, ReadOnlyStoreStillReadsButRefusesWrites) {
+  makeReadOnly();
+  if (IsSkipped()) return;
+  // Reading a store in write-ahead-log mode needs its log and index files;
+  // a connection that may not write the store cannot remove them after.
+  expectRefused(SyncOutcome::reads, "read-only", {"health.sqlite3-wal", "health.sqlite3-shm"});
+}
+
+TEST_F(BrokenStoreTest, FullDiskIsReportedAndTheStoreKept) {
+  makeFullDisk();
+  if (IsSkipped()) return;
+  // Even reading fails: a store in write-ahead-log mode cannot be opened
+  // without room for its index file, and SQLite leaves the stubs it began.
+  expectRefused(SyncOutcome::fails, "disk is full", {"health.sqlite3-wal", "health.sqlite3-shm"});
+  freeDisk();
+  {
+    StoreInspection inspection(store());
+    EXPECT_EQ(inspection.integrityCheck(), "ok");
+    EXPECT_EQ(inspection.number("SELECT count(*) FROM samples"), samplesBefore_);
+  }
+  // With room again, the stubs are no obstacle.
+  BridgeAnswer synced = runBridge(dataHome(), {{"method", "sync"}, {"sourceMode", "native"}});
+  EXPECT_TRUE(synced.ok()) << synced.process.standardOutput;
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
