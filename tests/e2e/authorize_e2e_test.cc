@@ -22,8 +22,7 @@ class AuthorizeEndToEndTest : public ::testing::Test {
  protected:
   ProcessResult run(const std::string& program, std::vector<std::string> arguments,
                     std::optional<json> request = std::nullopt) const {
-    ProcessOptions options;
-    options.environment["XDG_DATA_HOME"] = dataHome.path();
+    ProcessOptions options = inDataHome(dataHome.path());
     options.arguments = std::move(arguments);
     if (request) options.standardInput = request->dump();
     options.timeoutSeconds = 20;

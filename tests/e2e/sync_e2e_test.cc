@@ -28,7 +28,7 @@ class SyncEndToEndTest : public ::testing::Test {
  protected:
   // The bridge's answer, checked for the process rules every answer keeps.
   json sync(json request, int expectedStatus = 0) const {
-    ProcessOptions options = inDataHome();
+    ProcessOptions options = inDataHome(dataHome.path());
     options.standardInput = request.dump();
     ProcessResult result = runProcess(builtProgram("tarnwick"), options);
     EXPECT_EQ(result.exitStatus, expectedStatus) << result.standardOutput;
@@ -38,7 +38,7 @@ class SyncEndToEndTest : public ::testing::Test {
   }
 
   void storeTool(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt) const {
-    ProcessOptions options = inDataHome();
+    ProcessOptions options = inDataHome(dataHome.path());
     options.arguments = std::move(arguments);
     options.standardInput = std::move(input);
     ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
@@ -48,13 +48,6 @@ class SyncEndToEndTest : public ::testing::Test {
   static json nativeSync(double since) { return {{"method", "sync"}, {"sourceMode", "native"}, {"since", since}}; }
 
   TemporaryDirectory dataHome;
-
- private:
-  ProcessOptions inDataHome() const {
-    ProcessOptions options;
-    options.environment["XDG_DATA_HOME"] = dataHome.path();
-    return options;
-  }
 };
 
 TEST_F(SyncEndToEndTest, SeededStoreReadsBackAsOneSnapshot) {

@@ -21,14 +21,14 @@ using nlohmann::json;
 class WriteEndToEndTest : public ::testing::Test {
  protected:
   ProcessResult bridge(const json& request) const {
-    ProcessOptions options = inDataHome();
+    ProcessOptions options = inDataHome(dataHome.path());
     options.standardInput = request.dump();
     return runProcess(builtProgram("tarnwick"), options);
   }
 
   // Runs the companion tool and returns its standard output.
   std::string storeTool(std::vector<std::string> arguments) const {
-    ProcessOptions options = inDataHome();
+    ProcessOptions options = inDataHome(dataHome.path());
     options.arguments = std::move(arguments);
     ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
     EXPECT_EQ(result.exitStatus, 0) << result.standardError;
@@ -53,13 +53,6 @@ class WriteEndToEndTest : public ::testing::Test {
   }
 
   TemporaryDirectory dataHome;
-
- private:
-  ProcessOptions inDataHome() const {
-    ProcessOptions options;
-    options.environment["XDG_DATA_HOME"] = dataHome.path();
-    return options;
-  }
 };
 
 json metricNamed(const json& syncData, const std::string& key) {

@@ -38,6 +38,12 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
+ProcessOptions inDataHome(const std::string& dataHome) {
+  ProcessOptions options;
+  options.environment["XDG_DATA_HOME"] = dataHome;
+  return options;
+}
+
 std::string builtProgram(const std::string& name) { return std::string(TARNWICK_BINARY_DIR) + "/" + name; }
 
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options) {

@@ -31,6 +31,10 @@ struct ProcessOptions {
 // when it outlives the timeout.
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options);
 
+// Options that put the local store under dataHome (as XDG_DATA_HOME), so a
+// test's programs share one store that no other test sees.
+ProcessOptions inDataHome(const std::string& dataHome);
+
 // The absolute path of a program built by this tree ("tarnwick",
 // "tarnwick-store").
 std::string builtProgram(const std::string& name);
