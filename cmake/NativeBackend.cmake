@@ -121,7 +121,11 @@ add_library(tarnwick_native_application_standin OBJECT
 target_link_libraries(tarnwick_native_application_standin
   PUBLIC tarnwick_core tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 
-add_executable(tarnwick-native ${PROJECT_SOURCE_DIR}/standin/tarnwick_native_main.cc)
+# The native selection of the platform store is linked as on Apple, ahead of
+# the library's local-store selection.
+add_executable(tarnwick-native
+  ${PROJECT_SOURCE_DIR}/standin/tarnwick_native_main.cc
+  ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
 target_include_directories(tarnwick-native PRIVATE ${PROJECT_SOURCE_DIR}/standin/include)
 target_link_libraries(tarnwick-native PRIVATE
   tarnwick_native_store_standin tarnwick_native_application_standin tarnwick_core tarnwick_warnings)

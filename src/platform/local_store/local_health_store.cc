@@ -20,11 +20,3 @@ std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path) {
 }
 
 }  // namespace tarnwick::platform
-
-namespace tarnwick::health {
-
-std::unique_ptr<HealthStore> makePlatformHealthStore() {
-  return platform::makeLocalHealthStore(platform::defaultLocalStorePath());
-}
-
-}  // namespace tarnwick::health
