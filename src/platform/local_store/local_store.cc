@@ -175,7 +175,7 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
       if (!sheet) {
         throw HealthStoreError(HealthErrorCode::healthDataUnavailable,
                                "The permission sheet can only be shown when the bridge runs with --appkit (the "
-                               "application shell).");
+                               "application shell) on a display.");
       }
       writableDatabase();
     });
