@@ -110,6 +110,7 @@ WriteTransaction::~WriteTransaction() {
 void WriteTransaction::commit() {
   database_.execute("COMMIT");
   open_ = false;
+  database_.emptyLog();
 }
 
 }  // namespace tarnwick::platform::local_store

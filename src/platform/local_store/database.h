@@ -104,6 +104,9 @@ class WriteTransaction {
 
   // Commits; durable on return when the connection's synchronous mode is
   // FULL. Throws HealthStoreError (the transaction is then rolled back).
+  // Then empties the write-ahead log (Database::emptyLog), so that no
+  // commit (a save, a permission answer, a layout upgrade) leaves a log
+  // for the next process to read.
   void commit();
 
  private:

@@ -205,7 +205,6 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
                       std::nullopt);
           }
           transaction.commit();
-          opened.emptyLog();
         });
         if (error) return handler(false, std::move(error));
         handler(answer.outcome == Outcome::allow, std::nullopt);
@@ -243,7 +242,6 @@ void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::
         writer.add(object);
       }
       transaction.commit();
-      writable.emptyLog();
     });
     if (error) return handler(false, std::move(error));
     handler(true, std::nullopt);
