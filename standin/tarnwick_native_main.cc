@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
   // The stand-in framework's store lives for the rest of the process, like
   // the bridge's own; the bridge makes its native store on first use, as it
   // does on Apple platforms.
-  standin::installBackingStore(platform::makeLocalHealthStore(platform::defaultLocalStorePath()).release());
+  standin::installBackingStore(platform::makeDefaultLocalHealthStore().release());
   shell::TarnwickMain::main(argc, argv);
 }

@@ -257,7 +257,7 @@ int run(int argc, char** argv) {
     }
   }
   if (!commandName) throw UsageError("no command given (try --help)");
-  invocation.storePath = storeOverride.value_or(platform::defaultLocalStorePath());
+  invocation.storePath = storeOverride ? *storeOverride : platform::defaultLocalStorePath();
   if (invocation.storePath.empty()) throw UsageError("the store path is empty");
   for (const Command& command : kCommands) {
     if (command.name == *commandName) return command.run(invocation);

@@ -10,8 +10,12 @@
 
 namespace tarnwick::platform {
 
-// $XDG_DATA_HOME/tarnwick/health.sqlite3, or ~/.local/share/tarnwick/...
-// when XDG_DATA_HOME is unset or not absolute. Creates nothing.
+// Where the store lives by the XDG base-directory rules:
+// $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an absolute
+// path, otherwise $HOME/.local/share/tarnwick/health.sqlite3 when HOME is.
+// Creates nothing. Throws HealthStoreError (code 6) saying which variable is
+// missing or relative when neither is absolute: a relative one would put the
+// store wherever the caller happens to run, a missing one at the root.
 std::string defaultLocalStorePath();
 
 // A local store on the database file at path. Nothing is opened or created
@@ -19,5 +23,10 @@ std::string defaultLocalStorePath();
 // never do). Every handler runs on the store's own worker thread, which
 // alone touches the database. Never returns nullptr.
 std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path);
+
+// The local store at defaultLocalStorePath(). Without such a path, type and
+// unit look-ups still answer and every call that needs the database hands
+// its handler the location's error; nothing is created. Never nullptr.
+std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore();
 
 }  // namespace tarnwick::platform

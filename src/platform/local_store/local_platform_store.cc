@@ -8,7 +8,7 @@
 namespace tarnwick::health {
 
 std::unique_ptr<HealthStore> makePlatformHealthStore() {
-  return platform::makeLocalHealthStore(platform::defaultLocalStorePath());
+  return platform::makeDefaultLocalHealthStore();
 }
 
 }  // namespace tarnwick::health
