@@ -6,10 +6,11 @@
 
 namespace tarnwick::platform::local_store {
 
-Database::Database(std::string path, Mode mode) : path_(std::move(path)) {
+Database::Database(const std::string& path, Mode mode, std::optional<std::string> shownPath)
+    : path_(shownPath ? std::move(*shownPath) : path) {
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE;
   if (mode == Mode::createEmpty) flags |= SQLITE_OPEN_CREATE;
-  int result = sqlite3_open_v2(path_.c_str(), &handle_, flags, nullptr);
+  int result = sqlite3_open_v2(path.c_str(), &handle_, flags, nullptr);
   if (result != SQLITE_OK) {
     int systemError = handle_ ? sqlite3_system_errno(handle_) : 0;
     sqlite3_close_v2(handle_);
@@ -104,7 +105,9 @@ std::optional<std::string> Statement::columnText(int column) const {
 WriteTransaction::WriteTransaction(Database& database) : database_(database) { database_.execute("BEGIN IMMEDIATE"); }
 
 WriteTransaction::~WriteTransaction() {
-  if (open_) sqlite3_exec(database_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!open_) return;
+  sqlite3_exec(database_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+  database_.emptyLog();
 }
 
 void WriteTransaction::commit() {

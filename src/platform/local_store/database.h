@@ -62,8 +62,10 @@ class Database {
 
   // Opens an existing file (readWrite; SQLite falls back to read-only when
   // the file cannot be written) or creates an empty one (createEmpty).
-  // Throws HealthStoreError naming `path` when the file cannot be opened.
-  Database(std::string path, Mode mode);
+  // Errors name `path`, or `shownPath` when given: a store being built in a
+  // temporary file is reported under the name it will have. Throws
+  // HealthStoreError when the file cannot be opened.
+  Database(const std::string& path, Mode mode, std::optional<std::string> shownPath = std::nullopt);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
@@ -84,6 +86,7 @@ class Database {
   // The SQLite error of the last failed call as a HealthStoreError.
   [[noreturn]] void fail(int resultCode) const;
 
+  // The name errors give the store (see the constructor).
   const std::string& path() const { return path_; }
   sqlite3* handle() const { return handle_; }
 
@@ -94,7 +97,9 @@ class Database {
 
 // BEGIN IMMEDIATE on construction: the write lock is taken at once, so a
 // writer waits for others through the busy timeout instead of failing half
-// way with "database is locked". Rolls back unless commit() was called.
+// way with "database is locked". Unless commit() was called, rolls back and
+// empties the log: a write that failed, on a full disk say, must not leave
+// the log it grew behind.
 class WriteTransaction {
  public:
   explicit WriteTransaction(Database& database);

@@ -28,6 +28,20 @@ health::HealthStoreError fileSystemError(const std::string& path, int systemErro
                       ".");
 }
 
+health::HealthStoreError notPrivateError(const std::string& path, StorePart part, int systemError) {
+  std::string what = [&] {
+    switch (part) {
+      case StorePart::folder: return "The folder of the health store at ";
+      case StorePart::file: return "The health store at ";
+      case StorePart::log: return "The write-ahead log of the health store at ";
+      case StorePart::sharedMemory: return "The shared-memory file of the health store at ";
+    }
+    return "The health store at ";
+  }();
+  return inaccessible(what + quoted(path) + " is open to other users and cannot be made private: " +
+                      std::strerror(systemError) + ".");
+}
+
 health::HealthStoreError storeErrorFromSqlite(int resultCode, const std::string& path, int systemError) {
   if (resultCode == SQLITE_READONLY_CANTINIT || resultCode == SQLITE_READONLY_DIRECTORY ||
       resultCode == SQLITE_CANTOPEN_ISDIR) {

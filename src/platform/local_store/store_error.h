@@ -22,4 +22,12 @@ health::HealthStoreError brokenStoreError(const std::string& path, std::string_v
 // The error for a failed file operation (errno) on the store's file or folder.
 health::HealthStoreError fileSystemError(const std::string& path, int systemError);
 
+// The store's file and what belongs to it.
+enum class StorePart { folder, file, log, sharedMemory };
+
+// The error for a part of the store at `path` that other users may open and
+// that could not be made private (errno `systemError`: not its owner, a
+// read-only file system).
+health::HealthStoreError notPrivateError(const std::string& path, StorePart part, int systemError);
+
 }  // namespace tarnwick::platform::local_store

@@ -1,13 +1,16 @@
 #include "platform/local_store/store_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "platform/local_store/local_store_schema.h"
@@ -16,11 +19,15 @@
 namespace tarnwick::platform::local_store {
 namespace {
 
-// Long enough for many bridge processes writing at once to queue behind
-// each other instead of failing with "database is locked".
-constexpr int kBusyTimeoutMilliseconds = 10000;
-
 constexpr std::string_view kSqliteMagic{"SQLite format 3\0", 16};
+
+// The folder the bridge makes for its store in the data home. Only this one
+// is made private on open: a store put elsewhere with --store lives in a
+// folder of the person's choosing (perhaps /tmp), which is left alone.
+constexpr std::string_view kOwnFolderName = "tarnwick";
+
+// What SQLite keeps beside a database file while it is in use.
+constexpr std::array<std::string_view, 3> kSideFileSuffixes{"-wal", "-shm", "-journal"};
 
 std::string parentOf(const std::string& path) {
   std::size_t slash = path.find_last_of('/');
@@ -29,8 +36,18 @@ std::string parentOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string fileNameOf(const std::string& path) {
+  std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void removeSideFiles(const std::string& file) {
+  for (std::string_view suffix : kSideFileSuffixes) ::unlink((file + std::string(suffix)).c_str());
+}
+
 // mkdir -p with mode 0700 for the parts that are missing; existing parts
-// keep their modes.
+// keep their modes. The mode is set again after mkdir, which the umask
+// narrows: under umask 0777 a folder would otherwise be unusable for good.
 void makeFolders(const std::string& folder, const std::string& storePath) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) == 0) {
@@ -40,8 +57,114 @@ void makeFolders(const std::string& folder, const std::string& storePath) {
   if (errno != ENOENT) throw fileSystemError(storePath, errno);
   std::string parent = parentOf(folder);
   if (parent != folder) makeFolders(parent, storePath);
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw fileSystemError(storePath, errno);
+  if (::mkdir(folder.c_str(), 0700) != 0) {
+    if (errno == EEXIST) return;  // another process made it first
+    throw fileSystemError(storePath, errno);
+  }
+  if (::chmod(folder.c_str(), 0700) != 0) throw fileSystemError(storePath, errno);
 }
+
+// Takes group and other users' access away from `file` when it has any. The
+// owner's own bits are kept, so a store made read-only stays read-only. A
+// missing side file is fine: SQLite creates it with the store file's mode.
+void makePrivate(const std::string& file, StorePart part, const std::string& storePath) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) {
+    if (errno == ENOENT && part != StorePart::file) return;
+    throw fileSystemError(storePath, errno);
+  }
+  if ((info.st_mode & 077) == 0) return;
+  if (::chmod(file.c_str(), info.st_mode & 0700) != 0) throw notPrivateError(storePath, part, errno);
+}
+
+void makeStorePrivate(const std::string& path) {
+  std::string folder = parentOf(path);
+  if (fileNameOf(folder) == kOwnFolderName) makePrivate(folder, StorePart::folder, path);
+  makePrivate(path, StorePart::file, path);
+  makePrivate(path + "-wal", StorePart::log, path);
+  makePrivate(path + "-shm", StorePart::sharedMemory, path);
+}
+
+// Removes what creators that died left beside the store: "<store>.new-*"
+// files and their side files. A live creator holds a lock on its file for
+// as long as it needs it (see LockedTemporary), so a file whose lock can be
+// taken has no creator any more; side files whose database is gone have
+// none either. Best effort: what cannot be removed is left for a later run.
+void removeAbandonedCreations(const std::string& path) {
+  std::string folder = parentOf(path);
+  std::string prefix = fileNameOf(path) + ".new-";
+  DIR* directory = ::opendir(folder.c_str());
+  if (!directory) return;
+  std::set<std::string> temporaries;
+  while (const dirent* entry = ::readdir(directory)) {
+    std::string_view name(entry->d_name);
+    if (!name.starts_with(prefix)) continue;
+    for (std::string_view suffix : kSideFileSuffixes) {
+      if (name.ends_with(suffix)) {
+        name.remove_suffix(suffix.size());
+        break;
+      }
+    }
+    temporaries.insert(folder + "/" + std::string(name));
+  }
+  ::closedir(directory);
+  for (const std::string& temporary : temporaries) {
+    int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (descriptor < 0) {
+      if (errno == ENOENT) removeSideFiles(temporary);
+      continue;
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+      removeSideFiles(temporary);
+      ::unlink(temporary.c_str());
+    }
+    ::close(descriptor);
+  }
+}
+
+// A uniquely named file beside the store in which a new store is built,
+// locked for the whole of its life and removed with its side files at the
+// end, whatever happens in between.
+class LockedTemporary {
+ public:
+  explicit LockedTemporary(const std::string& storePath) {
+    std::string pattern = storePath + ".new-XXXXXX";
+    while (true) {
+      std::vector<char> name(pattern.begin(), pattern.end());
+      name.push_back('\0');
+      descriptor_ = ::mkstemp(name.data());
+      if (descriptor_ < 0) throw fileSystemError(storePath, errno);
+      name_ = name.data();
+      // mkstemp's 0600 is narrowed by the umask; SQLite gives the side
+      // files the mode of this file.
+      struct stat info {};
+      if (::fchmod(descriptor_, 0600) != 0 || ::flock(descriptor_, LOCK_EX) != 0 || ::fstat(descriptor_, &info) != 0) {
+        int error = errno;
+        release();
+        throw fileSystemError(storePath, error);
+      }
+      // Another run's clean-up may have taken the file between mkstemp and
+      // the lock; then the name is no longer ours.
+      if (info.st_nlink > 0) return;
+      ::close(descriptor_);
+    }
+  }
+  ~LockedTemporary() { release(); }
+  LockedTemporary(const LockedTemporary&) = delete;
+  LockedTemporary& operator=(const LockedTemporary&) = delete;
+
+  const std::string& name() const { return name_; }
+
+ private:
+  void release() {
+    removeSideFiles(name_);
+    ::unlink(name_.c_str());
+    ::close(descriptor_);
+  }
+
+  std::string name_;
+  int descriptor_ = -1;
+};
 
 // Refuses what is at the path when it cannot be a store, before SQLite
 // touches it: SQLite would otherwise treat a zero-byte file as an empty
@@ -71,40 +194,31 @@ void configure(Database& database) {
 
 // Builds a complete store in a temporary file in the same folder and links
 // it to `path`; EEXIST means another process got there first, which is fine.
+// Errors name `path`: the temporary file is no concern of the caller's.
 void createStore(const std::string& path) {
   makeFolders(parentOf(path), path);
-  std::string pattern = path + ".new-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int descriptor = ::mkstemp(name.data());
-  if (descriptor < 0) throw fileSystemError(path, errno);
-  ::fchmod(descriptor, 0600);
-  ::close(descriptor);
-  std::string temporary(name.data());
-  try {
-    Database database(temporary, Database::Mode::readWrite);
+  LockedTemporary temporary(path);
+  {
+    Database database(temporary.name(), Database::Mode::readWrite, path);
     configure(database);
     database.execute("PRAGMA journal_mode = WAL");
     LocalStoreSchema::initialise(database);
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
   }
   // The temporary connection is closed: its -wal and -shm files are gone.
-  int linked = ::link(temporary.c_str(), path.c_str());
+  int linked = ::link(temporary.name().c_str(), path.c_str());
   int linkError = errno;
   if (linked != 0 && linkError != EEXIST) {
     // File systems without hard links: an atomic rename that never replaces.
-    linked = ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    linked = ::renameat2(AT_FDCWD, temporary.name().c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
     linkError = errno;
   }
-  ::unlink(temporary.c_str());
   if (linked != 0 && linkError != EEXIST) throw fileSystemError(path, linkError);
 }
 
 }  // namespace
 
 std::unique_ptr<Database> openStore(const std::string& path, IfMissing ifMissing) {
+  removeAbandonedCreations(path);
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     if (errno != ENOENT) throw fileSystemError(path, errno);
@@ -113,6 +227,7 @@ std::unique_ptr<Database> openStore(const std::string& path, IfMissing ifMissing
     if (::stat(path.c_str(), &info) != 0) throw fileSystemError(path, errno);
   }
   checkExistingFile(path, info);
+  makeStorePrivate(path);
   auto database = std::make_unique<Database>(path, Database::Mode::readWrite);
   configure(*database);
   LocalStoreSchema::prepare(*database);

@@ -1,9 +1,12 @@
 // Finding, creating and opening the store's file. Health data is private:
-// the folder is created 0700 (only the missing parts, like mkdir -p) and the
-// file 0600. A new store is built in a temporary file beside the final one
-// and linked into place without overwriting, so no process ever sees a
-// half-made store; when another process wins that race, its store is used.
-// A file that is there but not a valid store is reported and never changed.
+// the folder is 0700 and the file, its write-ahead log and its shared-memory
+// file are 0600 when created, whatever the umask, and every open takes group
+// and other users' access away again before any data is read. A new store is
+// built in a temporary file beside the final one and linked into place
+// without overwriting, so no process ever sees a half-made store; when
+// another process wins that race, its store is used. Temporary files of
+// creators that died are removed by the next open. A file that is there but
+// not a valid store is reported and never changed.
 #pragma once
 
 #include <memory>
@@ -17,11 +20,18 @@ namespace tarnwick::platform::local_store {
 enum class IfMissing { create, fail };
 
 // The store at `path`, opened and configured (WAL journal, synchronous FULL,
-// a busy timeout) with its layout checked and brought up to date. Creates
-// the folder and the store when missing and `ifMissing` allows it. Throws
-// HealthStoreError (code 6) describing the file when it cannot be used:
-// empty, not a database, not ours, a folder, unreadable, read-only when
-// creation is needed, or (with IfMissing::fail) absent.
+// a busy timeout of kBusyTimeoutMilliseconds) with its layout checked and
+// brought up to date. Creates the folder and the store when missing and
+// `ifMissing` allows it. Throws HealthStoreError (code 6) describing the
+// file when it cannot be used: empty, not a database, not ours, a folder,
+// unreadable, open to other users and not ours to make private, read-only
+// when creation is needed, or (with IfMissing::fail) absent.
 std::unique_ptr<Database> openStore(const std::string& path, IfMissing ifMissing = IfMissing::create);
+
+// How long a connection waits for another's write lock before giving up
+// with "locked by another process": a minute, long enough for dozens of
+// writers queued on a loaded machine, short enough that a stuck store is
+// still reported to a waiting caller.
+inline constexpr int kBusyTimeoutMilliseconds = 60'000;
 
 }  // namespace tarnwick::platform::local_store

@@ -1,16 +1,23 @@
-// The local store's file on a real disk: created late and private, never a
-// half-made store, and a file that is not a valid store is reported and
-// left byte for byte as it was.
+// The local store's file on a real disk: found by the data-home rules,
+// created late and private and kept private, never a half-made store or a
+// leftover, and a file that is not a valid store is reported and left byte
+// for byte as it was. The "NonRoot" cases need file modes to bind, so they
+// skip for the superuser; CI runs them again as an unprivileged user.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "platform/local_store/local_store_schema.h"
+#include "run_programs.h"
 #include "store_calls.h"
 #include "store_factories.h"
 
@@ -182,7 +189,7 @@ TEST(LocalStoreFile, AFolderInTheWayIsAClearError) {
   EXPECT_EQ(contents(directory.file("plain")), "x");
 }
 
-TEST(LocalStoreFile, ReadOnlyStoreReadsButRefusesSaves) {
+TEST(LocalStoreFileNonRoot, ReadOnlyStoreReadsButRefusesSaves) {
   if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
   LocalStoreFactory factory;
   factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
@@ -201,7 +208,7 @@ TEST(LocalStoreFile, ReadOnlyStoreReadsButRefusesSaves) {
   EXPECT_TRUE(contents(factory.path()) == before);
 }
 
-TEST(LocalStoreFile, AnUnreadableFolderNamesTheSystemError) {
+TEST(LocalStoreFileNonRoot, AnUnreadableFolderNamesTheSystemError) {
   if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
   TemporaryDirectory directory;
   fs::create_directory(directory.file("locked"));
@@ -211,6 +218,164 @@ TEST(LocalStoreFile, AnUnreadableFolderNamesTheSystemError) {
   auto query = querySamples(*store, newestHeartRate());
   ASSERT_TRUE(query.error);
   EXPECT_EQ(query.error->what(), "The health store at '" + path + "' cannot be opened: Permission denied.");
+}
+
+TEST(LocalStoreFile, WithoutAnAbsoluteDataFolderTheProgramsFailAndCreateNothing) {
+  struct Case {
+    std::map<std::string, std::string> set;
+    std::vector<std::string> unset;
+    std::string reason;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{}, {"XDG_DATA_HOME", "HOME"}, "XDG_DATA_HOME is not set and HOME is not set"},
+           {{{"XDG_DATA_HOME", ""}, {"HOME", ""}}, {}, "XDG_DATA_HOME is empty and HOME is empty"},
+           {{{"XDG_DATA_HOME", "data"}, {"HOME", "."}}, {},
+            "XDG_DATA_HOME ('data') is not an absolute path and HOME ('.') is not an absolute path"},
+       }) {
+    SCOPED_TRACE(c.reason);
+    const std::string expected =
+        "The health store has no location because " + c.reason + "; set HOME (or XDG_DATA_HOME) to an absolute folder.";
+    TemporaryDirectory working;
+    ProcessOptions options;
+    options.environment = c.set;
+    options.unsetEnvironment = c.unset;
+    options.workingDirectory = working.path();
+    options.standardInput = R"({"method":"write","sourceMode":"native","items":[{"id":"a","type":"steps","label":"Steps","value":"1","startDate":1700000000000}]})";
+    ProcessResult bridge = runProcess(builtProgram("tarnwick"), options);
+    EXPECT_EQ(bridge.exitStatus, 1);
+    nlohmann::json envelope = nlohmann::json::parse(bridge.standardOutput, nullptr, false);
+    ASSERT_TRUE(envelope.is_object()) << bridge.standardOutput;
+    EXPECT_EQ(envelope["error"]["code"], "SWIFT_ERROR");
+    EXPECT_EQ(envelope["error"]["message"], expected);
+
+    options.standardInput.reset();
+    options.arguments = {"path"};
+    ProcessResult tool = runProcess(builtProgram("tarnwick-store"), options);
+    EXPECT_EQ(tool.exitStatus, 1);
+    EXPECT_EQ(tool.standardOutput, "");
+    EXPECT_EQ(tool.standardError, "tarnwick-store: " + expected + "\n");
+    EXPECT_TRUE(fs::is_empty(working.path())) << "something was created in the working folder";
+  }
+}
+
+TEST(LocalStoreFile, EveryOpenTakesOtherUsersAccessAway) {
+  struct Case {
+    const char* part;
+    unsigned loose;
+    unsigned made;  // the owner's own bits are kept
+  };
+  const std::vector<Case> cases{
+      {"", 0755, 0700}, {"health.sqlite3", 0644, 0600}, {"health.sqlite3", 0444, 0400},
+      {"health.sqlite3-wal", 0666, 0600}, {"health.sqlite3-shm", 0640, 0600}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.part) + " " + std::to_string(c.loose));
+    LocalStoreFactory factory;
+    factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
+    const std::string folder = fs::path(factory.path()).parent_path().string();
+    const std::string part = folder + (*c.part ? "/" + std::string(c.part) : "");
+    // A connection left open keeps the log and shared-memory files there.
+    auto holder = platform::local_store::openStore(factory.path());
+    ::chmod(part.c_str(), c.loose);
+    auto delivered = querySamples(factory.store(), newestHeartRate());
+    EXPECT_FALSE(delivered.error) << delivered.error->what();
+    EXPECT_EQ(mode(part), c.made);
+    for (const std::string& name : entries(folder)) EXPECT_EQ(mode(folder + "/" + name) & 077, 0u) << name;
+  }
+}
+
+TEST(LocalStoreFile, UnderAnyUmaskTheFirstRunLeavesAUsableStore) {
+  TemporaryDirectory directory;
+  const std::string path = directory.file("data/tarnwick/health.sqlite3");
+  mode_t previous = ::umask(0777);
+  auto first = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate());
+  ::umask(previous);
+  ASSERT_TRUE(first.error);
+  EXPECT_TRUE(first.error->is(health::HealthErrorCode::authorizationNotDetermined)) << first.error->what();
+  EXPECT_EQ(mode(directory.file("data")), 0700u);
+  EXPECT_EQ(mode(directory.file("data/tarnwick")), 0700u);
+  EXPECT_EQ(mode(path), 0600u);
+  auto later = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate());
+  ASSERT_TRUE(later.error);
+  EXPECT_TRUE(later.error->is(health::HealthErrorCode::authorizationNotDetermined)) << later.error->what();
+}
+
+TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
+  LocalStoreFactory factory;
+  const std::string folder = fs::path(factory.path()).parent_path().string();
+  fs::create_directories(folder);
+  for (const char* name : {"health.sqlite3.new-dead01", "health.sqlite3.new-dead01-wal", "health.sqlite3.new-dead01-shm",
+                           "health.sqlite3.new-gone02-wal", "health.sqlite3.new-live03", "notes.new-keep04"}) {
+    write(folder + "/" + name, "x");
+  }
+  // A creator still at work holds the lock on its file.
+  int live = ::open((folder + "/health.sqlite3.new-live03").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(live, LOCK_EX), 0);
+  auto delivered = querySamples(factory.store(), newestHeartRate());
+  ::close(live);
+  ASSERT_TRUE(delivered.error);
+  EXPECT_TRUE(delivered.error->is(health::HealthErrorCode::authorizationNotDetermined)) << delivered.error->what();
+  EXPECT_EQ(entries(folder),
+            (std::vector<std::string>{"health.sqlite3", "health.sqlite3-shm", "health.sqlite3-wal",
+                                      "health.sqlite3.new-live03", "notes.new-keep04"}));
+}
+
+// The largest file this process may write, for the scope of one case: a
+// disk that fills up at a chosen size, without a file system of its own.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    ignored_ = std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not a killed process
+    rlimit limited{bytes, previous_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, ignored_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  void (*ignored_)(int) = nullptr;
+};
+
+TEST(LocalStoreFile, FailedCreationsAndWritesLeaveNothingBehind) {
+  {
+    SCOPED_TRACE("creating the store");
+    TemporaryDirectory directory;
+    const std::string path = directory.file("data/tarnwick/health.sqlite3");
+    std::optional<health::HealthStoreError> error;
+    {
+      FileSizeLimit limit(4096);
+      error = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate()).error;
+    }
+    ASSERT_TRUE(error);
+    EXPECT_EQ(std::string(error->what()).find(".new-"), std::string::npos) << error->what();
+    EXPECT_NE(std::string(error->what()).find("'" + path + "'"), std::string::npos) << error->what();
+    EXPECT_TRUE(fs::is_empty(directory.file("data/tarnwick")));
+  }
+  {
+    SCOPED_TRACE("a write");
+    LocalStoreFactory factory;
+    factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
+    auto holder = platform::local_store::openStore(factory.path());  // keeps the log there to be measured
+    const auto logBefore = fs::file_size(factory.path() + "-wal");
+    std::vector<health::Sample> many;
+    for (int index = 0; index < 20000; ++index) {
+      many.push_back(health::makeQuantitySample(
+          kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 60), index, index));
+    }
+    std::optional<health::HealthStoreError> error;
+    {
+      FileSizeLimit limit(fs::file_size(factory.path()) + 64 * 1024);
+      error = save(factory.store(), std::move(many)).error;
+    }
+    ASSERT_TRUE(error);
+    EXPECT_LE(fs::file_size(factory.path() + "-wal"), logBefore);
+    EXPECT_TRUE(factory.stored().empty());
+  }
 }
 
 }  // namespace
