@@ -1,7 +1,12 @@
 // The local store under load: many writers at once (threads and whole
 // processes) lose and double nothing, and the hot queries are index seeks.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -18,6 +23,43 @@ const health::ObjectType kSteps{health::ObjectKind::quantity, std::string(health
 health::Sample steps(double value, health::Instant at) {
   return health::makeQuantitySample(kSteps, health::Quantity(health::Unit::count(), value), at, at);
 }
+
+// A "write" request of `count` one-step items.
+std::string writeRequest(int count) {
+  std::string request = R"({"method":"write","sourceMode":"native","items":[)";
+  for (int item = 0; item < count; ++item) {
+    request += std::string(item ? "," : "") + R"({"id":"i)" + std::to_string(item) +
+               R"(","type":"steps","label":"Steps","value":"10","startDate":)" +
+               std::to_string(1700000000000 + item) + "}";
+  }
+  return request + "]}";
+}
+
+// One spinning process per core for as long as this lives, so that the
+// processes a test starts meet a machine without an idle core.
+class BusyCores {
+ public:
+  BusyCores() {
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned core = 0; core < cores; ++core) {
+      pid_t pid = ::fork();
+      if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test that crashed
+        for (;;) asm volatile("");  // an empty statement the compiler must keep
+      }
+      if (pid > 0) spinners_.push_back(pid);
+    }
+  }
+  ~BusyCores() {
+    for (pid_t pid : spinners_) ::kill(pid, SIGKILL);
+    for (pid_t pid : spinners_) ::waitpid(pid, nullptr, 0);
+  }
+  BusyCores(const BusyCores&) = delete;
+  BusyCores& operator=(const BusyCores&) = delete;
+
+ private:
+  std::vector<pid_t> spinners_;
+};
 
 TEST(LocalStoreLoad, StoresSavingAtOnceOnOneFileKeepEverySample) {
   LocalStoreFactory factory;
@@ -61,12 +103,7 @@ TEST(LocalStoreLoad, BridgeProcessesWritingAtOnceOnAMissingStore) {
     }
     EXPECT_EQ(names, std::vector<std::string>{"health.sqlite3"});
   }
-  std::string request = R"({"method":"write","sourceMode":"native","items":[)";
-  for (int item = 0; item < 5; ++item) {
-    request += std::string(item ? "," : "") + R"({"id":"i)" + std::to_string(item) +
-               R"(","type":"steps","label":"Steps","value":"10","startDate":1700000000000})";
-  }
-  request += "]}";
+  const std::string request = writeRequest(5);
   constexpr int kProcesses = 8;
   std::vector<ProcessResult> results(kProcesses);
   std::vector<std::thread> launchers;
@@ -82,6 +119,33 @@ TEST(LocalStoreLoad, BridgeProcessesWritingAtOnceOnAMissingStore) {
   }
   ProcessResult dump = runBuilt("tarnwick-store", {"dump"}, environment);
   EXPECT_EQ(std::count(dump.standardOutput.begin(), dump.standardOutput.end(), '\n'), kProcesses * 5);
+}
+
+// Writers queue for the store's one write lock; on a machine with no idle
+// core the queue is slow, and each must still wait its turn, not give up.
+TEST(LocalStoreLoad, ThirtyTwoBridgesWritingOnABusyMachineAllSucceed) {
+  TemporaryDirectory directory;
+  std::map<std::string, std::string> environment{{"XDG_DATA_HOME", directory.file("data")}};
+  ASSERT_EQ(runBuilt("tarnwick-store", {"grant"}, environment).exitStatus, 0);
+  constexpr int kWriters = 32;
+  constexpr int kItems = 500;
+  const std::string request = writeRequest(kItems);
+  std::vector<ProcessResult> results(kWriters);
+  {
+    BusyCores busy;
+    std::vector<std::thread> launchers;
+    for (ProcessResult& result : results) {
+      launchers.emplace_back([&] { result = runBuilt("tarnwick", {}, environment, request); });
+    }
+    for (std::thread& thread : launchers) thread.join();
+  }
+  for (const ProcessResult& result : results) {
+    EXPECT_EQ(result.exitStatus, 0) << result.standardOutput;
+    EXPECT_NE(result.standardOutput.find("\"writtenCount\":" + std::to_string(kItems)), std::string::npos)
+        << result.standardOutput;
+  }
+  ProcessResult dump = runBuilt("tarnwick-store", {"dump"}, environment);
+  EXPECT_EQ(std::count(dump.standardOutput.begin(), dump.standardOutput.end(), '\n'), kWriters * kItems);
 }
 
 TEST(LocalStoreLoad, HotQueriesSeekTheIndex) {
