@@ -7,7 +7,11 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 extern char** environ;
@@ -24,6 +28,13 @@ std::string BridgeAnswer::errorCode() const {
 std::string BridgeAnswer::errorMessage() const {
   if (!envelope.is_object() || !envelope.contains("error")) return "";
   return envelope["error"].value("message", "");
+}
+
+std::uint64_t reliabilitySeed() {
+  const char* given = std::getenv("TARNWICK_RELIABILITY_SEED");
+  std::uint64_t seed = given && *given ? std::stoull(given) : std::random_device{}();
+  std::cout << "[ seed     ] " << seed << " (replay with TARNWICK_RELIABILITY_SEED=" << seed << ")\n";
+  return seed;
 }
 
 BridgeAnswer runBridge(const std::string& dataHome, const json& request, double timeoutSeconds) {

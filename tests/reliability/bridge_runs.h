@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
@@ -57,6 +58,11 @@ class StepBatches {
  private:
   double firstMilliseconds_;
 };
+
+// The seed of a test's random choices: TARNWICK_RELIABILITY_SEED when set,
+// otherwise a fresh one. Printed with the command line variable that
+// replays the run.
+std::uint64_t reliabilitySeed();
 
 // Milliseconds since 1970 now.
 double nowMilliseconds();

@@ -95,24 +95,34 @@ class BrokenStoreTest : public ::testing::Test {
 
   void makeReadOnly() {
     makeSoundStore();
-    ::chmod(store().c_str(), 0444);
-    if (::geteuid() == 0) {
-      if (!setImmutable(store(), true)) GTEST_SKIP() << "root ignores file modes and this file system has no immutable flag";
-      immutable_ = true;
+    ::chmod(store().c_str(), 0400);
+    if (::geteuid() == 0 && !makeImmutable()) {
+      GTEST_SKIP() << "root ignores file modes and this file system has no immutable flag";
     }
   }
 
+  // False when the file system has no immutable flag or this is not root.
+  bool makeImmutable() {
+    immutable_ = setImmutable(store(), true);
+    return immutable_;
+  }
+
   // A small memory file system as the data folder, filled to the last byte
-  // after a sound store is made on it.
-  void makeFullDisk() {
+  // after a sound store is made on it (or, without one, left empty).
+  void makeFullDisk(bool withStore = true) {
     mountPoint_ = home_.file("disk");
     fs::create_directory(mountPoint_);
     if (::mount("tarnwick-full", mountPoint_.c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
       GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << "); run as root to test a full disk";
     }
     mounted_ = true;
-    makeSoundStore();
-    samplesBefore_ = StoreInspection(store()).number("SELECT count(*) FROM samples");
+    if (withStore) {
+      makeSoundStore();
+      samplesBefore_ = StoreInspection(store()).number("SELECT count(*) FROM samples");
+      // The bridge leaves its log and shared-memory files behind, so that a
+      // later write finds them there and fails only where it grows the log.
+      ASSERT_TRUE(runBridge(dataHome(), {{"method", "sync"}, {"sourceMode", "native"}}).ok());
+    }
     std::ofstream filler(mountPoint_ + "/filler", std::ios::binary);
     std::string block(4096, 'x');
     while (filler.write(block.data(), static_cast<std::streamsize>(block.size()))) {}
@@ -213,21 +223,45 @@ TEST_F(BrokenStoreTest, ReadOnlyStoreStillReadsButRefusesWrites) {
   expectRefused(SyncOutcome::reads, "read-only", {"health.sqlite3-wal", "health.sqlite3-shm"});
 }
 
+TEST_F(BrokenStoreTest, LooseStoreThatCannotBeMadePrivateIsRefused) {
+  makeSoundStore();
+  ::chmod(store().c_str(), 0644);
+  // The owner may always change a file's mode; only an immutable file's
+  // mode cannot be changed, and only root can make one.
+  if (!makeImmutable()) GTEST_SKIP() << "needs root and a file system with an immutable flag";
+  expectRefused(SyncOutcome::fails, "is open to other users and cannot be made private: Operation not permitted");
+}
+
 TEST_F(BrokenStoreTest, FullDiskIsReportedAndTheStoreKept) {
   makeFullDisk();
   if (IsSkipped()) return;
-  // Even reading fails: a store in write-ahead-log mode cannot be opened
-  // without room for its index file, and SQLite leaves the stubs it began.
-  expectRefused(SyncOutcome::fails, "disk is full", {"health.sqlite3-wal", "health.sqlite3-shm"});
+  const auto logBefore = fs::file_size(store() + "-wal");
+  BridgeAnswer synced = runBridge(dataHome(), {{"method", "sync"}, {"sourceMode", "native"}});
+  EXPECT_TRUE(synced.ok()) << synced.process.standardOutput;
+  BridgeAnswer written = runBridge(dataHome(), StepBatches().request(0, 2000));
+  EXPECT_EQ(written.errorMessage(), "The disk is full; the health store at '" + store() + "' could not be written.");
+  // A failed write must not leave the log it grew taking the disk.
+  EXPECT_LE(fs::file_size(store() + "-wal"), logBefore);
   freeDisk();
   {
     StoreInspection inspection(store());
     EXPECT_EQ(inspection.integrityCheck(), "ok");
     EXPECT_EQ(inspection.number("SELECT count(*) FROM samples"), samplesBefore_);
   }
-  // With room again, the stubs are no obstacle.
-  BridgeAnswer synced = runBridge(dataHome(), {{"method", "sync"}, {"sourceMode", "native"}});
-  EXPECT_TRUE(synced.ok()) << synced.process.standardOutput;
+  BridgeAnswer later = runBridge(dataHome(), StepBatches().request(1, 20));
+  EXPECT_TRUE(later.ok()) << later.process.standardOutput;
+}
+
+TEST_F(BrokenStoreTest, FullDiskDuringCreationNamesTheStoreAndLeavesNoTemporaryFile) {
+  makeFullDisk(/*withStore=*/false);
+  if (IsSkipped()) return;
+  BridgeAnswer answer = runBridge(dataHome(), StepBatches().request(0, 20));
+  EXPECT_EQ(answer.errorCode(), "SWIFT_ERROR") << answer.process.standardOutput;
+  EXPECT_NE(answer.errorMessage().find("'" + store() + "'"), std::string::npos) << answer.errorMessage();
+  std::error_code ignored;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder(), ignored)) {
+    ADD_FAILURE() << entry.path() << " left behind";
+  }
 }
 
 }  // namespace
