@@ -132,6 +132,13 @@ class BrokenStoreTest : public ::testing::Test {
     while (last.put('x')) {}
   }
 
+  // Gives back `bytes` of the full disk: room for a write to begin and fail
+  // half way.
+  void leaveRoom(std::uintmax_t bytes) {
+    const std::string filler = mountPoint_ + "/filler";
+    fs::resize_file(filler, fs::file_size(filler) - bytes);
+  }
+
   // Gives the full disk its space back, so that the store can be inspected.
   void freeDisk() {
     fs::remove(mountPoint_ + "/filler");
@@ -238,7 +245,9 @@ TEST_F(BrokenStoreTest, FullDiskIsReportedAndTheStoreKept) {
   const auto logBefore = fs::file_size(store() + "-wal");
   BridgeAnswer synced = runBridge(dataHome(), {{"method", "sync"}, {"sourceMode", "native"}});
   EXPECT_TRUE(synced.ok()) << synced.process.standardOutput;
-  BridgeAnswer written = runBridge(dataHome(), StepBatches().request(0, 2000));
+  // Room enough for the write to grow the log a little before it fails.
+  leaveRoom(64 * 1024);
+  BridgeAnswer written = runBridge(dataHome(), StepBatches().request(0, 5000));
   EXPECT_EQ(written.errorMessage(), "The disk is full; the health store at '" + store() + "' could not be written.");
   // A failed write must not leave the log it grew taking the disk.
   EXPECT_LE(fs::file_size(store() + "-wal"), logBefore);
@@ -255,6 +264,7 @@ TEST_F(BrokenStoreTest, FullDiskIsReportedAndTheStoreKept) {
 TEST_F(BrokenStoreTest, FullDiskDuringCreationNamesTheStoreAndLeavesNoTemporaryFile) {
   makeFullDisk(/*withStore=*/false);
   if (IsSkipped()) return;
+  leaveRoom(16 * 1024);  // the temporary store is begun, and cannot be finished
   BridgeAnswer answer = runBridge(dataHome(), StepBatches().request(0, 20));
   EXPECT_EQ(answer.errorCode(), "SWIFT_ERROR") << answer.process.standardOutput;
   EXPECT_NE(answer.errorMessage().find("'" + store() + "'"), std::string::npos) << answer.errorMessage();

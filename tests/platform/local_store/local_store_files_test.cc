@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -317,65 +315,6 @@ TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
   EXPECT_EQ(entries(folder),
             (std::vector<std::string>{"health.sqlite3", "health.sqlite3-shm", "health.sqlite3-wal",
                                       "health.sqlite3.new-live03", "notes.new-keep04"}));
-}
-
-// The largest file this process may write, for the scope of one case: a
-// disk that fills up at a chosen size, without a file system of its own.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &previous_);
-    ignored_ = std::signal(SIGXFSZ, SIG_IGN);  // a failed write, not a killed process
-    rlimit limited{bytes, previous_.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, ignored_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*ignored_)(int) = nullptr;
-};
-
-TEST(LocalStoreFile, FailedCreationsAndWritesLeaveNothingBehind) {
-  {
-    SCOPED_TRACE("creating the store");
-    TemporaryDirectory directory;
-    const std::string path = directory.file("data/tarnwick/health.sqlite3");
-    std::optional<health::HealthStoreError> error;
-    {
-      FileSizeLimit limit(4096);
-      error = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate()).error;
-    }
-    ASSERT_TRUE(error);
-    EXPECT_EQ(std::string(error->what()).find(".new-"), std::string::npos) << error->what();
-    EXPECT_NE(std::string(error->what()).find("'" + path + "'"), std::string::npos) << error->what();
-    EXPECT_TRUE(fs::is_empty(directory.file("data/tarnwick")));
-  }
-  {
-    SCOPED_TRACE("a write");
-    LocalStoreFactory factory;
-    factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
-    auto holder = platform::local_store::openStore(factory.path());  // keeps the log there to be measured
-    const auto logBefore = fs::file_size(factory.path() + "-wal");
-    std::vector<health::Sample> many;
-    for (int index = 0; index < 20000; ++index) {
-      many.push_back(health::makeQuantitySample(
-          kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 60), index, index));
-    }
-    std::optional<health::HealthStoreError> error;
-    {
-      FileSizeLimit limit(fs::file_size(factory.path()) + 64 * 1024);
-      error = save(factory.store(), std::move(many)).error;
-    }
-    ASSERT_TRUE(error);
-    EXPECT_LE(fs::file_size(factory.path() + "-wal"), logBefore);
-    EXPECT_TRUE(factory.stored().empty());
-  }
 }
 
 }  // namespace
