@@ -1,6 +1,7 @@
 #include "health/metric_catalogue.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 
 namespace tarnwick::health {
@@ -113,6 +114,15 @@ std::optional<Quantity> largestQuantity(std::string_view key) {
   std::optional<Unit> unit = Unit::fromString(entry->boundUnit);
   if (!unit) return std::nullopt;
   return Quantity(*unit, entry->bound);
+}
+
+std::optional<std::string> largestQuantityText(std::string_view key) {
+  const MetricEntry* entry = findEntry(key);
+  if (!entry || entry->kind != ObjectKind::quantity) return std::nullopt;
+  // Every bound is a whole number, shown without an exponent.
+  char digits[24];
+  auto written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(entry->bound));
+  return std::string(digits, written.ptr) + " " + std::string(entry->boundUnit);
 }
 
 bool isWithinBounds(std::string_view key, const Quantity& quantity) {

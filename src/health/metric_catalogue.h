@@ -52,6 +52,10 @@ std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifie
 // value stored would make every later sum over the type meaningless.
 std::optional<Quantity> largestQuantity(std::string_view key);
 
+// The bound as a sentence states it ("10000 kg"), or nothing for a key
+// without one.
+std::optional<std::string> largestQuantityText(std::string_view key);
+
 // False for a non-finite amount, an amount whose unit does not measure the
 // key, and one whose magnitude lies above the key's bound once converted
 // (which also catches an amount finite as written but infinite in the

@@ -1,6 +1,5 @@
 #include "writeback/item_conversion.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "health/metric_catalogue.h"
@@ -37,12 +36,6 @@ SkippedItem skipped(const WritebackItem& item, std::string_view reason) {
   return SkippedItem{"Skipped item '" + id + "': " + std::string(reason) + "."};
 }
 
-// "10000 kg": the bound as a warning states it. Bounds are whole numbers.
-std::string boundText(const health::Quantity& bound) {
-  char digits[24];
-  auto written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(bound.value()));
-  return std::string(digits, written.ptr) + " " + bound.unit().unitString();
-}
 
 Instant startOf(const WritebackItem& item) {
   return item.startDate ? health::fromMilliseconds(*item.startDate) : health::currentInstant();
@@ -84,9 +77,8 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   // would sum to infinity just the same.
   health::Quantity quantity(unit, *value);
   if (!health::isWithinBounds(item.type, quantity)) {
-    std::optional<health::Quantity> largest = health::largestQuantity(item.type);
     return skipped(item, "its value is out of range for " + item.type + ", which is at most " +
-                             (largest ? boundText(*largest) : std::string("a finite number")));
+                             health::largestQuantityText(item.type).value_or("a finite number"));
   }
 
   Instant instant = endOf(item);
