@@ -36,7 +36,6 @@ SkippedItem skipped(const WritebackItem& item, std::string_view reason) {
   return SkippedItem{"Skipped item '" + id + "': " + std::string(reason) + "."};
 }
 
-
 Instant startOf(const WritebackItem& item) {
   return item.startDate ? health::fromMilliseconds(*item.startDate) : health::currentInstant();
 }
