@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "health/metric_catalogue.h"
 
@@ -31,13 +32,15 @@ class DayWriter {
   DayWriter(const Types& types, Instant end, const std::function<void(const Sample&)>& emit)
       : types_(types), end_(end), emit_(emit) {}
 
+  // The tracker's sleep comes first, so that the tracker is the first source
+  // a fresh store hears from and so ranks above the phone.
   void day(Instant midnight, int dayIndex) {
     sleep(midnight - 1 * kHour);
     hrv(midnight + 5.5 * kHour);
     weight(midnight + 7.25 * kHour, dayIndex);
     glucose(midnight, dayIndex);
     for (Instant at = midnight; at < midnight + kDay; at += 5 * kMinute) heartRate(at, midnight);
-    for (Instant at = midnight + 7 * kHour; at < midnight + 23 * kHour; at += 10 * kMinute) steps(at);
+    steps(midnight);
     if (dayIndex % 2 == 0 || dayIndex % 7 == 3) workout(midnight, dayIndex);
   }
 
@@ -55,12 +58,47 @@ class DayWriter {
     emit(health::makeQuantitySample(type, health::Quantity(unit, value), start, end), source);
   }
 
-  void steps(Instant at) {
-    // Two sources count the same walk; the phone only when it is carried.
-    double count = std::round(std::max(0.0, uniform(-150, 900)));
-    quantity(types_.steps, health::Unit::count(), count, at, at + 10 * kMinute, kWatchSource);
-    if (uniform(0, 1) < 0.15) {
-      quantity(types_.steps, health::Unit::count(), std::round(count * 0.8), at, at + 10 * kMinute, kPhoneSource);
+  // A day's walking: the tracker counts every ten minutes from 07:00 to
+  // 23:00, a few thousand steps of walks in some of those slots and a few
+  // hundred of pottering about in the rest. The phone counts the walks it is
+  // carried on (all of them), a little short of the tracker, over the same
+  // slots, so once sources are merged it adds nothing on top.
+  void steps(Instant midnight) {
+    constexpr int kSlots = 96;
+    constexpr double kSlotLength = 10 * kMinute;
+    const double walkSteps = uniform(5500, 11500);
+    const double idleSteps = uniform(400, 1500);
+    const int walks = static_cast<int>(std::ceil(walkSteps / uniform(650, 900)));
+
+    std::vector<bool> walking(kSlots, false);
+    for (int placed = 0; placed < walks;) {
+      auto slot = static_cast<std::size_t>(uniform(0, kSlots));
+      if (slot < walking.size() && !walking[slot]) {
+        walking[slot] = true;
+        ++placed;
+      }
+    }
+    std::vector<double> share(kSlots);
+    double walkShares = 0;
+    double idleShares = 0;
+    for (std::size_t slot = 0; slot < share.size(); ++slot) {
+      if (walking[slot]) {
+        share[slot] = uniform(0.7, 1.3);
+        walkShares += share[slot];
+      } else {
+        share[slot] = uniform(0, 1) < 0.35 ? 0 : uniform(0, 1);
+        idleShares += share[slot];
+      }
+    }
+    for (std::size_t slot = 0; slot < share.size(); ++slot) {
+      Instant at = midnight + 7 * kHour + static_cast<double>(slot) * kSlotLength;
+      double count = walking[slot] ? std::round(walkSteps * share[slot] / walkShares)
+                                   : std::round(idleSteps * share[slot] / std::max(idleShares, 1.0));
+      quantity(types_.steps, health::Unit::count(), count, at, at + kSlotLength, kWatchSource);
+      if (walking[slot] || uniform(0, 1) < 0.03) {
+        quantity(types_.steps, health::Unit::count(), std::round(count * uniform(0.85, 0.98)), at, at + kSlotLength,
+                 kPhoneSource);
+      }
     }
   }
 
@@ -89,24 +127,26 @@ class DayWriter {
     quantity(types_.glucose, milligramsPerDecilitre, std::round(uniform(82, 128)), at, at, kPhoneSource);
   }
 
-  // A night in bed from about 23:00 with cycles of core, deep and REM sleep
-  // and a short wake-up before getting up.
+  // A night from about 23:00: the phone's in-bed sample covers only the time
+  // before the tracker sees sleep, so that no minute is counted twice; then
+  // four cycles of core, deep and REM sleep and a short wake-up. Between six
+  // and nine hours in all.
   void sleep(Instant evening) {
     Instant bedtime = evening + uniform(-40, 40) * kMinute;
     Instant at = bedtime + uniform(8, 25) * kMinute;
+    Instant asleep = at;
     auto stage = [&](health::SleepAnalysis value, double minutes) {
       Instant until = at + minutes * kMinute;
       emit(health::makeCategorySample(types_.sleep, static_cast<int>(value), at, until), kWatchSource);
       at = until;
     };
     for (int cycle = 0; cycle < 4; ++cycle) {
-      stage(health::SleepAnalysis::asleepCore, uniform(35, 55));
-      if (cycle < 2) stage(health::SleepAnalysis::asleepDeep, uniform(20, 40));
-      stage(health::SleepAnalysis::asleepREM, uniform(15, 30) + cycle * 5);
+      stage(health::SleepAnalysis::asleepCore, uniform(48, 62));
+      if (cycle < 2) stage(health::SleepAnalysis::asleepDeep, uniform(25, 40));
+      stage(health::SleepAnalysis::asleepREM, uniform(20, 30) + cycle * 5);
     }
     stage(health::SleepAnalysis::awake, uniform(2, 10));
-    emit(health::makeCategorySample(types_.sleep, static_cast<int>(health::SleepAnalysis::inBed), bedtime,
-                                    at + uniform(2, 15) * kMinute),
+    emit(health::makeCategorySample(types_.sleep, static_cast<int>(health::SleepAnalysis::inBed), bedtime, asleep),
          kPhoneSource);
   }
 

@@ -1,6 +1,7 @@
 // One writeback item into one health-store object: which metric it names,
 // its amount, unit and instants, and the checks that keep an item the store
-// would choke on (or that would poison later sums) out of the save.
+// would choke on, that would poison later sums, or that would be stored
+// wrong (a value or unit text that means nothing) out of the save.
 #pragma once
 
 #include <optional>

@@ -103,6 +103,59 @@ TEST_F(WriteEndToEndTest, WrittenSamplesReadBackInTheCatalogueUnits) {
   EXPECT_EQ(metricNamed(data, "workout")["value"], 30);
 }
 
+// Each way an accepted "write" once stored a value that made every later sum
+// infinite, and so every later "sync" unencodable: the item is skipped with
+// a warning, the rest is saved, and "sync" still answers with numbers.
+TEST_F(WriteEndToEndTest, AbsurdAmountsAreSkippedAndSyncStaysReadable) {
+  storeTool({"grant"});
+  auto withUnit = [](json base, const std::string& unit) {
+    base["unit"] = unit;
+    return base;
+  };
+  struct Case {
+    std::vector<json> items;
+    std::vector<std::string> warnings;
+  };
+  const std::vector<Case> cases = {
+      {{withUnit(item("w", "weight", "1.7e308"), "kg")},
+       {"Skipped item 'w': its value is out of range for weight, which is at most 10000 kg."}},
+      {{withUnit(item("g", "glucose", "5.5"), "mmol<1e400>/L")},
+       {"Skipped item 'g': its value is out of range for glucose, which is at most 100000 mg/dL."}},
+      {{item("s1", "steps", "1e308"), item("s2", "steps", "1e308")},
+       {"Skipped item 's1': its value is out of range for steps, which is at most 10000000 count.",
+        "Skipped item 's2': its value is out of range for steps, which is at most 10000000 count."}},
+  };
+  int saved = 0;
+  for (const Case& c : cases) {
+    std::vector<json> items = c.items;
+    items.push_back(item("fine-" + std::to_string(saved), "steps", "1000"));
+    ProcessResult written = bridge(writeRequest(items));
+    EXPECT_EQ(written.exitStatus, 0);
+    EXPECT_EQ(json::parse(written.standardOutput),
+              json({{"ok", true}, {"data", {{"writtenCount", 1}, {"warnings", c.warnings}}}}));
+    ++saved;
+
+    ProcessResult synced = bridge({{"method", "sync"}, {"sourceMode", "native"}});
+    ASSERT_EQ(synced.exitStatus, 0) << synced.standardOutput;
+    json envelope = json::parse(synced.standardOutput);
+    ASSERT_EQ(envelope["ok"], true) << synced.standardOutput;
+    EXPECT_EQ(metricNamed(envelope["data"], "steps")["value"], 1000 * saved);
+  }
+  EXPECT_EQ(dump().size(), static_cast<std::size_t>(saved));
+}
+
+TEST_F(WriteEndToEndTest, TheStoreToolRefusesAnAbsurdLineByItsNumber) {
+  ProcessOptions options = inDataHome(dataHome.path());
+  options.arguments = {"add"};
+  options.standardInput = R"({"type":"weight","value":70,"unit":"kg","start":0})" "\n"
+                          R"({"type":"weight","value":1.7e308,"unit":"kg","start":0})" "\n";
+  ProcessResult refused = runProcess(builtProgram("tarnwick-store"), options);
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_EQ(refused.standardError,
+            "tarnwick-store: line 2: \"value\" is out of range for weight, which is at most 10000 kg\n");
+  EXPECT_TRUE(dump().empty());
+}
+
 TEST_F(WriteEndToEndTest, RefusedSavesLeaveTheStoreUnchanged) {
   storeTool({"grant"});
   ASSERT_EQ(bridge(writeRequest({item("a", "steps", "5")})).exitStatus, 0);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +70,22 @@ TEST(MetricCatalogue, QuantityUnits) {
     EXPECT_TRUE(health::quantityUnit(store, key) == unit)
         << key << " gave " << health::quantityUnit(store, key).unitString();
   }
+}
+
+// The amounts beyond bounds that come from the caller's texts are cases of
+// the writeback tests; these are the ones a text cannot reach.
+TEST(MetricCatalogue, BoundsPerQuantityKey) {
+  FakeHealthStore store;
+  for (std::string key : {"steps", "heart_rate", "hrv", "weight", "glucose"}) {
+    EXPECT_TRUE(health::largestQuantity(key)->isCompatibleWithUnit(health::quantityUnit(store, key))) << key;
+  }
+  EXPECT_FALSE(health::largestQuantity("sleep"));
+  auto in = [](const char* unit, double value) { return health::Quantity(*Unit::fromString(unit), value); };
+  EXPECT_TRUE(health::isWithinBounds("weight", in("g", 1e7)));  // exactly the bound
+  EXPECT_FALSE(health::isWithinBounds("steps", in("kg", 1)));   // does not measure steps
+  EXPECT_FALSE(health::isWithinBounds("hrv", in("s", std::nan(""))));
+  EXPECT_TRUE(health::isWithinBounds("sleep", in("count", 1e300)));  // no bound: only finiteness counts
+  EXPECT_FALSE(health::isWithinBounds("sleep", in("count", std::numeric_limits<double>::infinity())));
 }
 
 TEST(MetricCatalogue, DefaultListsAreSeparateListsOfTheSevenKeys) {

@@ -109,6 +109,12 @@ health::Sample sampleFromLine(std::string_view text, health::HealthStore& store,
   } catch (const health::HealthStoreError& error) {
     bad(error.what());
   }
+  // The same bound the bridge's "write" keeps: one absurd amount stored
+  // would make every later sum over the type meaningless.
+  if (const auto* quantity = sample.asQuantitySample(); quantity && !health::isWithinBounds(*key, quantity->quantity)) {
+    bad("\"value\" is out of range for " + *key + ", which is at most " +
+        health::largestQuantityText(*key).value_or("a finite number"));
+  }
   return sample;
 }
 

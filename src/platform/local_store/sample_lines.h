@@ -23,7 +23,8 @@ class SampleLineError : public std::runtime_error {
 // The sample one line describes, checked as a save would check it. A
 // quantity line without "unit" is in the metric's default unit; a line
 // without "end" ends where it starts; a workout without "duration" lasts
-// from start to end; a line without "source" gets `defaultSource`. `store`
+// from start to end; a line without "source" gets `defaultSource`. A
+// quantity beyond its type's bound (isWithinBounds) is refused. `store`
 // supplies types and units only (nothing is opened). Throws SampleLineError.
 health::Sample sampleFromLine(std::string_view line, health::HealthStore& store, std::string_view defaultSource);
 
