@@ -27,7 +27,7 @@ TEST(DesktopApplicationTest, RunLaunchesTheDelegateAndServesTheMainQueueInTheLoo
   std::unique_ptr<platform::Application> application = platform::makeDesktopApplication(toolkit);
   application->setActivationPolicy(platform::ActivationPolicy::accessory);
   application->setDelegate(&delegate);
-  application->run();
+  application->run(shell::MainQueue::forApplication());
   EXPECT_EQ(toolkit.runs, 1);
   EXPECT_EQ(delegate.launches, 1);
 
