@@ -149,3 +149,23 @@ add_custom_command(
   VERBATIM)
 add_custom_target(tarnwick_native_appkit_syntax ALL DEPENDS ${appkit_syntax_stamp})
 
+# The native sources against LLVM's libc++ as well, to the syntax level:
+# the platform's oldest toolchain that still builds them ships a libc++ of
+# this age, which lacks parts of C++20 that libstdc++ has (std::string's
+# <=>), so a use of those must fail here and not first on a Mac.
+set(libcxx_syntax_stamp ${PROJECT_BINARY_DIR}/native_sources_libcxx_syntax.stamp)
+set(native_sources_for_libcxx
+  ${TARNWICK_NATIVE_STORE_SOURCES} ${TARNWICK_NATIVE_APPLICATION_SOURCES} ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
+add_custom_command(
+  OUTPUT ${libcxx_syntax_stamp}
+  COMMAND ${CMAKE_CXX_COMPILER} -x objective-c++ -std=c++20 -stdlib=libc++ -fsyntax-only
+          -fblocks -fobjc-exceptions -fobjc-runtime=gcc ${gnustep_compile_flags}
+          -isystem ${gcc_objc_shim} -isystem ${PROJECT_SOURCE_DIR}/standin/runtime
+          -I${PROJECT_SOURCE_DIR}/standin/include -I${PROJECT_BINARY_DIR}/layer_includes/platform
+          -Wall -Wextra -Wpedantic -Werror
+          ${native_sources_for_libcxx}
+  COMMAND ${CMAKE_COMMAND} -E touch ${libcxx_syntax_stamp}
+  DEPENDS ${native_sources_for_libcxx}
+  COMMENT "Checking the native sources against libc++"
+  VERBATIM)
+add_custom_target(tarnwick_native_libcxx_syntax ALL DEPENDS ${libcxx_syntax_stamp})
