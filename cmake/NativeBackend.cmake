@@ -31,7 +31,6 @@ if(APPLE)
   target_link_libraries(tarnwick_native
     PUBLIC tarnwick_platform "-framework HealthKit" "-framework AppKit" "-framework Foundation"
     PRIVATE tarnwick_warnings)
-  target_link_libraries(tarnwick PRIVATE tarnwick_native)
   # The framework reads the usage texts from the executable's own Info.plist
   # and grants access only to a signed program holding the entitlement (see
   # docs/NATIVE.md for signing).
