@@ -2,9 +2,9 @@
 # framework and the application object over its application class, both in
 # Objective-C++ under src/platform/native.
 #
-# On Apple platforms the bridge executable links them, which replaces the
-# local store and the desktop shell there; everything else (the library, the
-# tests, tarnwick-store) keeps the local store.
+# On Apple platforms the bridge executable links them as its platform
+# selection in place of the local one; everything else (the tests,
+# tarnwick-store) keeps the local store.
 #
 # Elsewhere, TARNWICK_NATIVE_STANDIN (Clang only) compiles the same sources
 # against GNUstep's Foundation and the stand-in framework under standin/,
@@ -21,18 +21,16 @@ set(TARNWICK_NATIVE_APPLICATION_SOURCES
 if(APPLE)
   enable_language(OBJCXX)
   set(CMAKE_OBJCXX_STANDARD 20)
-  # Objects, not an archive: linked ahead of tarnwick_core they define the
-  # platform store factory and the application object, so the archive's
-  # local-store and headless selections are never pulled into the bridge.
+  # The native selection of the platform store and the application object,
+  # the one the bridge links here instead of tarnwick_local_platform.
   add_library(tarnwick_native OBJECT
     ${TARNWICK_NATIVE_STORE_SOURCES}
     ${TARNWICK_NATIVE_APPLICATION_SOURCES}
     ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
   target_compile_options(tarnwick_native PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)
   target_link_libraries(tarnwick_native
-    PUBLIC tarnwick_core "-framework HealthKit" "-framework AppKit" "-framework Foundation"
+    PUBLIC tarnwick_platform "-framework HealthKit" "-framework AppKit" "-framework Foundation"
     PRIVATE tarnwick_warnings)
-  target_link_libraries(tarnwick PRIVATE tarnwick_native)
   # The framework reads the usage texts from the executable's own Info.plist
   # and grants access only to a signed program holding the entitlement (see
   # docs/NATIVE.md for signing).
@@ -112,23 +110,22 @@ add_library(tarnwick_native_store_standin OBJECT
   ${PROJECT_SOURCE_DIR}/standin/health_kit/queries.mm
   ${PROJECT_SOURCE_DIR}/standin/health_kit/health_store.mm)
 target_link_libraries(tarnwick_native_store_standin
-  PUBLIC tarnwick_core tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
+  PUBLIC tarnwick_platform tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 
 # The native application object over the stand-in NSApplication.
 add_library(tarnwick_native_application_standin OBJECT
   ${TARNWICK_NATIVE_APPLICATION_SOURCES}
   ${PROJECT_SOURCE_DIR}/standin/app_kit/application.mm)
 target_link_libraries(tarnwick_native_application_standin
-  PUBLIC tarnwick_core tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
+  PUBLIC tarnwick_platform tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 
-# The native selection of the platform store is linked as on Apple, ahead of
-# the library's local-store selection.
+# The bridge with the native selection, as on Apple, and no local one.
 add_executable(tarnwick-native
   ${PROJECT_SOURCE_DIR}/standin/tarnwick_native_main.cc
   ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
 target_include_directories(tarnwick-native PRIVATE ${PROJECT_SOURCE_DIR}/standin/include)
 target_link_libraries(tarnwick-native PRIVATE
-  tarnwick_native_store_standin tarnwick_native_application_standin tarnwick_core tarnwick_warnings)
+  tarnwick_native_store_standin tarnwick_native_application_standin tarnwick_shell tarnwick_warnings)
 set_target_properties(tarnwick-native PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # The same application object against GNUstep's real AppKit headers, to the
@@ -141,7 +138,7 @@ add_custom_command(
   COMMAND ${CMAKE_CXX_COMPILER} -x objective-c++ -std=c++20 -fsyntax-only
           -fblocks -fobjc-exceptions -fobjc-runtime=gcc ${gnustep_gui_compile_flags}
           -isystem ${gcc_objc_shim} -isystem ${PROJECT_SOURCE_DIR}/standin/runtime
-          -I${PROJECT_SOURCE_DIR}/src
+          -I${PROJECT_BINARY_DIR}/layer_includes/platform
           -include ${PROJECT_SOURCE_DIR}/standin/gnustep_appkit/macos_declarations.h
           -Wall -Wextra -Wpedantic -Werror
           ${TARNWICK_NATIVE_APPLICATION_SOURCES}
@@ -150,3 +147,24 @@ add_custom_command(
   COMMENT "Checking the native application object against GNUstep's AppKit"
   VERBATIM)
 add_custom_target(tarnwick_native_appkit_syntax ALL DEPENDS ${appkit_syntax_stamp})
+
+# The native sources against LLVM's libc++ as well, to the syntax level:
+# the platform's oldest toolchain that still builds them ships a libc++ of
+# this age, which lacks parts of C++20 that libstdc++ has (std::string's
+# <=>), so a use of those must fail here and not first on a Mac.
+set(libcxx_syntax_stamp ${PROJECT_BINARY_DIR}/native_sources_libcxx_syntax.stamp)
+set(native_sources_for_libcxx
+  ${TARNWICK_NATIVE_STORE_SOURCES} ${TARNWICK_NATIVE_APPLICATION_SOURCES} ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
+add_custom_command(
+  OUTPUT ${libcxx_syntax_stamp}
+  COMMAND ${CMAKE_CXX_COMPILER} -x objective-c++ -std=c++20 -stdlib=libc++ -fsyntax-only
+          -fblocks -fobjc-exceptions -fobjc-runtime=gcc ${gnustep_compile_flags}
+          -isystem ${gcc_objc_shim} -isystem ${PROJECT_SOURCE_DIR}/standin/runtime
+          -I${PROJECT_SOURCE_DIR}/standin/include -I${PROJECT_BINARY_DIR}/layer_includes/platform
+          -Wall -Wextra -Wpedantic -Werror
+          ${native_sources_for_libcxx}
+  COMMAND ${CMAKE_COMMAND} -E touch ${libcxx_syntax_stamp}
+  DEPENDS ${native_sources_for_libcxx}
+  COMMENT "Checking the native sources against libc++"
+  VERBATIM)
+add_custom_target(tarnwick_native_libcxx_syntax ALL DEPENDS ${libcxx_syntax_stamp})

@@ -40,8 +40,6 @@ class Continuation {
     return std::move(std::get<T>(*state_->outcome));
   }
 
-  const std::string& label() const { return state_->label; }
-
  private:
   struct State {
     explicit State(std::string name) : label(std::move(name)) {}

@@ -16,7 +16,11 @@ struct ObjectType {
   std::string identifier;
 
   bool operator==(const ObjectType& other) const { return identifier == other.identifier; }
-  std::strong_ordering operator<=>(const ObjectType& other) const { return identifier <=> other.identifier; }
+  // Spelled with compare() rather than the string's own <=>, which older
+  // libc++ releases (still the platform's oldest supported toolchain) lack.
+  std::strong_ordering operator<=>(const ObjectType& other) const {
+    return identifier.compare(other.identifier) <=> 0;
+  }
 };
 
 inline constexpr std::string_view kStepCountIdentifier = "HKQuantityTypeIdentifierStepCount";

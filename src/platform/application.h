@@ -3,6 +3,8 @@
 // loop while it runs and tells its delegate when launching has finished.
 #pragma once
 
+#include <functional>
+
 namespace tarnwick::platform {
 
 // How the application appears to the person: `accessory` has no dock or
@@ -14,6 +16,23 @@ class ApplicationDelegate {
   virtual ~ApplicationDelegate() = default;
   // Called once on the main thread when the event loop has started.
   virtual void applicationDidFinishLaunching() = 0;
+};
+
+// The main thread's queue of work, owned by whoever runs the application:
+// an application object without an event loop of its own serves it, one
+// with a loop has every later post handed to that loop.
+class MainThreadQueue {
+ public:
+  using Task = std::function<void()>;
+  virtual ~MainThreadQueue() = default;
+  // Queues task to run on the main thread; returns at once. Any thread.
+  virtual void post(Task task) = 0;
+  // Runs queued tasks on the calling (main) thread for the rest of the
+  // process's life.
+  [[noreturn]] virtual void serveForever() = 0;
+  // Hands every later post to executor and moves what is already queued
+  // there.
+  virtual void redirect(std::function<void(Task)> executor) = 0;
 };
 
 class Application {
@@ -30,9 +49,10 @@ class Application {
   virtual void setActivationPolicy(ActivationPolicy policy) = 0;
   // Not owned; must outlive the event loop.
   virtual void setDelegate(ApplicationDelegate* delegate) = 0;
-  // Runs the event loop on the calling (main) thread. Does not return in
+  // Runs the event loop on the calling (main) thread, which from then on
+  // serves mainQueue (which must outlive the loop). Does not return in
   // normal operation.
-  virtual void run() = 0;
+  virtual void run(MainThreadQueue& mainQueue) = 0;
   // Brings the application to the front even while another one is active.
   virtual void activateIgnoringOtherApps(bool ignoreOtherApps) = 0;
 };

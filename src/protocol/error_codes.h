@@ -8,7 +8,6 @@ namespace tarnwick::protocol {
 inline constexpr std::string_view kBridgeErrorCode = "BRIDGE_ERROR";
 inline constexpr std::string_view kSwiftErrorCode = "SWIFT_ERROR";
 inline constexpr std::string_view kInvalidMethodCode = "INVALID_METHOD";
-inline constexpr std::string_view kEncodeFailedCode = "ENCODE_FAILED";
 
 inline constexpr std::string_view kInvalidMethodPrefix = "Unsupported bridge method: ";
 

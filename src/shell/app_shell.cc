@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "shell/bridge.h"
+#include "shell/main_queue.h"
 
 namespace tarnwick::shell {
 
@@ -20,7 +21,7 @@ void runApplicationShell() {
   platform::Application& application = platform::Application::sharedApplication();
   application.setActivationPolicy(platform::ActivationPolicy::accessory);
   application.setDelegate(&delegate);
-  application.run();
+  application.run(MainQueue::forApplication());
 }
 
 }  // namespace tarnwick::shell

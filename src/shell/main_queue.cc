@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 namespace tarnwick::shell {
 namespace {
@@ -19,6 +20,14 @@ QueueState& state() {
   static QueueState* const queue = new QueueState;
   return *queue;
 }
+
+// The process's one queue behind the application object's interface.
+class ApplicationMainThreadQueue final : public platform::MainThreadQueue {
+ public:
+  void post(Task task) override { MainQueue::post(std::move(task)); }
+  [[noreturn]] void serveForever() override { MainQueue::serveForever(); }
+  void redirect(std::function<void(Task)> executor) override { MainQueue::redirect(std::move(executor)); }
+};
 
 }  // namespace
 
@@ -57,6 +66,12 @@ void MainQueue::redirect(Executor executor) {
     pending.swap(queue.tasks);
   }
   for (Task& task : pending) executor(std::move(task));
+}
+
+platform::MainThreadQueue& MainQueue::forApplication() {
+  // Never destroyed, like the queue itself.
+  static ApplicationMainThreadQueue* const queue = new ApplicationMainThreadQueue;
+  return *queue;
 }
 
 }  // namespace tarnwick::shell

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "platform/application.h"
+
 namespace tarnwick::shell {
 
 class MainQueue {
@@ -23,6 +25,9 @@ class MainQueue {
   // Hands every later post to executor (an event loop's own queue) and moves
   // what is already queued there.
   static void redirect(Executor executor);
+
+  // This queue as the application object is given it to run with.
+  static platform::MainThreadQueue& forApplication();
 };
 
 }  // namespace tarnwick::shell

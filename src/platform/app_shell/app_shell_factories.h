@@ -9,11 +9,12 @@
 namespace tarnwick::platform {
 
 // The application object when no desktop can be reached: its event loop is
-// the main queue and it never shows a window. Never fails.
+// the main-thread queue it is run with, and it never shows a window. Never
+// fails.
 std::unique_ptr<Application> makeHeadlessApplication();
 
 // The application object over toolkit (which must outlive it): the toolkit's
-// main loop owns the main thread and serves the main queue.
+// main loop owns the main thread and serves the main-thread queue.
 std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit);
 
 // The desktop module's toolkit, or nullptr when there is no display to show

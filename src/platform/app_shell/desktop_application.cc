@@ -1,8 +1,7 @@
 // The application object on a desktop: the module's main loop owns the main
-// thread, and work posted to the main queue runs inside it so that the sheet
+// thread, and work posted to the main-thread queue runs inside it so that the sheet
 // and the bridge's own main-thread work share one thread.
 #include "platform/app_shell/app_shell_factories.h"
-#include "shell/main_queue.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -16,9 +15,9 @@ class DesktopApplication final : public Application {
   void setActivationPolicy(ActivationPolicy) override {}
   void setDelegate(ApplicationDelegate* delegate) override { delegate_ = delegate; }
 
-  void run() override {
+  void run(MainThreadQueue& mainQueue) override {
     DesktopToolkit* toolkit = &toolkit_;
-    shell::MainQueue::redirect([toolkit](shell::MainQueue::Task task) { toolkit->post(std::move(task)); });
+    mainQueue.redirect([toolkit](MainThreadQueue::Task task) { toolkit->post(std::move(task)); });
     ApplicationDelegate* delegate = delegate_;
     toolkit_.run([delegate] {
       if (delegate) delegate->applicationDidFinishLaunching();

@@ -2,7 +2,6 @@
 // that is the main queue, and no windows. Every method still runs exactly as
 // in direct mode; only a permission sheet cannot be shown.
 #include "platform/app_shell/app_shell_factories.h"
-#include "shell/main_queue.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -11,12 +10,12 @@ class HeadlessApplication final : public Application {
  public:
   void setActivationPolicy(ActivationPolicy) override {}
   void setDelegate(ApplicationDelegate* delegate) override { delegate_ = delegate; }
-  void run() override {
+  void run(MainThreadQueue& mainQueue) override {
     if (delegate_) {
       ApplicationDelegate* delegate = delegate_;
-      shell::MainQueue::post([delegate] { delegate->applicationDidFinishLaunching(); });
+      mainQueue.post([delegate] { delegate->applicationDidFinishLaunching(); });
     }
-    shell::MainQueue::serveForever();
+    mainQueue.serveForever();
   }
   void activateIgnoringOtherApps(bool) override {}
 

@@ -1,8 +1,7 @@
-// The application object over the platform's NSApplication. The shell's
-// C++ delegate (shell::BridgeAppDelegate) sits behind the Objective-C
-// BridgeAppDelegate, which the application object calls once launching has
-// finished; everything the shell asks of platform::Application maps to the
-// NSApplication call of the same name.
+// The application object over the platform's NSApplication. The C++
+// delegate it is given sits behind the Objective-C BridgeAppDelegate, which
+// the application object calls once launching has finished; every call of
+// platform::Application maps to the NSApplication call of the same name.
 #import <AppKit/AppKit.h>
 
 #include <atomic>
@@ -12,7 +11,6 @@
 
 #include "platform/application.h"
 #include "platform/native/objc_support.h"
-#include "shell/main_queue.h"
 
 namespace {
 
@@ -23,7 +21,7 @@ std::atomic<tarnwick::platform::ApplicationDelegate*> launchDelegate{nullptr};
 }  // namespace
 
 // The application's delegate. It keeps no state of its own: what to do on
-// launch belongs to the shell's delegate.
+// launch belongs to the C++ delegate.
 @interface BridgeAppDelegate : NSObject <NSApplicationDelegate>
 @end
 
@@ -38,7 +36,7 @@ std::atomic<tarnwick::platform::ApplicationDelegate*> launchDelegate{nullptr};
 }
 @end
 
-// One main-queue task, run by the event loop on the main thread.
+// One main-thread task, run by the event loop on the main thread.
 @interface TarnwickMainThreadTask : NSObject {
  @private
   std::function<void()>* task_;
@@ -84,9 +82,9 @@ class NativeApplication final : public Application {
     [application_ setDelegate:bridgeDelegate];
   }
 
-  void run() override {
+  void run(MainThreadQueue& mainQueue) override {
     // Work for the main thread now goes to the event loop, which owns it.
-    shell::MainQueue::redirect([](shell::MainQueue::Task task) {
+    mainQueue.redirect([](MainThreadQueue::Task task) {
       @autoreleasepool {
         TarnwickMainThreadTask* item = [[TarnwickMainThreadTask alloc] initWithTask:std::move(task)];
         [item performSelectorOnMainThread:@selector(run) withObject:nil waitUntilDone:NO];

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/app_shell/app_shell_factories.h"
 #include "platform/app_shell/sheet_content.h"
@@ -19,6 +21,33 @@ class CountingDelegate final : public platform::ApplicationDelegate {
   int launches = 0;
 };
 
+// A main-thread queue that keeps what is posted to it and stops where the
+// process's queue would serve forever.
+class RecordingQueue final : public platform::MainThreadQueue {
+ public:
+  struct ServingStarted {};
+  void post(Task task) override { tasks.push_back(std::move(task)); }
+  [[noreturn]] void serveForever() override { throw ServingStarted{}; }
+  void redirect(std::function<void(Task)>) override { ++redirects; }
+  std::vector<Task> tasks;
+  int redirects = 0;
+};
+
+TEST(HeadlessApplicationTest, RunLaunchesTheDelegateFromTheQueueItIsGivenAndServesThatQueue) {
+  RecordingQueue queue;
+  CountingDelegate delegate;
+  std::unique_ptr<platform::Application> application = platform::makeHeadlessApplication();
+  application->setDelegate(&delegate);
+  EXPECT_THROW(application->run(queue), RecordingQueue::ServingStarted);
+  // The launch is queued, not called: it must run once the main thread
+  // serves the queue, after anything posted before it.
+  EXPECT_EQ(delegate.launches, 0);
+  ASSERT_EQ(queue.tasks.size(), 1u);
+  queue.tasks.front()();
+  EXPECT_EQ(delegate.launches, 1);
+  EXPECT_EQ(queue.redirects, 0);
+}
+
 // The one test in this binary that hands the main queue to an event loop:
 // once redirected, it stays so for the rest of the process.
 TEST(DesktopApplicationTest, RunLaunchesTheDelegateAndServesTheMainQueueInTheLoop) {
@@ -27,7 +56,7 @@ TEST(DesktopApplicationTest, RunLaunchesTheDelegateAndServesTheMainQueueInTheLoo
   std::unique_ptr<platform::Application> application = platform::makeDesktopApplication(toolkit);
   application->setActivationPolicy(platform::ActivationPolicy::accessory);
   application->setDelegate(&delegate);
-  application->run();
+  application->run(shell::MainQueue::forApplication());
   EXPECT_EQ(toolkit.runs, 1);
   EXPECT_EQ(delegate.launches, 1);
 
