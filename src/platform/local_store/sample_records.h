@@ -33,7 +33,8 @@ class SampleWriter {
   Statement remove_;
 };
 
-// The samples of a query's type that its predicate matches, sorted by its
+// The samples of a query's type that its predicate matches, leaving out
+// quantities beyond their type's bound (largestStoredValue), sorted by its
 // descriptors with ties in insertion order (a descending sort is the exact
 // reverse of the ascending one), at most `limit` (0: all). With
 // `onlySource` only that source's samples. Throws HealthStoreError (code 3
@@ -47,7 +48,9 @@ std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource);
 std::string sumQuerySql(const std::optional<health::SamplePredicate>& predicate, bool onlySource);
 
 // The number of matching quantity samples and the sum of their values in
-// the type's canonical unit.
+// the type's canonical unit, sources merged by their priority (see
+// mergedSourceSum). Stored values beyond the type's bound are left out, as
+// by selectSamples.
 struct SampleSum {
   std::int64_t count = 0;
   double sum = 0;

@@ -1,6 +1,7 @@
 #include "platform/local_store/stored_types.h"
 
 #include <array>
+#include <limits>
 #include <string>
 
 namespace tarnwick::platform::local_store {
@@ -44,5 +45,7 @@ health::Unit canonicalUnit(std::string_view identifier) {
   }
   return Unit::count();
 }
+
+double largestStoredValue(std::string_view) { return std::numeric_limits<double>::max(); }
 
 }  // namespace tarnwick::platform::local_store
