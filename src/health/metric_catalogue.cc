@@ -1,6 +1,7 @@
 #include "health/metric_catalogue.h"
 
 #include <array>
+#include <cmath>
 
 namespace tarnwick::health {
 namespace {
@@ -11,16 +12,20 @@ struct MetricEntry {
   std::string_view typeIdentifier;
   std::string_view label;
   std::string_view unitText;
+  // The largest magnitude one sample may hold, in `boundUnit`; zero for the
+  // kinds that hold no quantity.
+  double bound;
+  std::string_view boundUnit;
 };
 
 constexpr std::array<MetricEntry, 7> kCatalogue{{
-    {"steps", ObjectKind::quantity, kStepCountIdentifier, "Steps", "steps"},
-    {"sleep", ObjectKind::category, kSleepAnalysisIdentifier, "Sleep", "min"},
-    {"heart_rate", ObjectKind::quantity, kHeartRateIdentifier, "Heart Rate", "bpm"},
-    {"hrv", ObjectKind::quantity, kHeartRateVariabilityIdentifier, "HRV", "ms"},
-    {"weight", ObjectKind::quantity, kBodyMassIdentifier, "Weight", "lb"},
-    {"glucose", ObjectKind::quantity, kBloodGlucoseIdentifier, "Glucose", "mg/dL"},
-    {"workout", ObjectKind::workout, kWorkoutTypeIdentifier, "Training Load", "min"},
+    {"steps", ObjectKind::quantity, kStepCountIdentifier, "Steps", "steps", 1e7, "count"},
+    {"sleep", ObjectKind::category, kSleepAnalysisIdentifier, "Sleep", "min", 0, ""},
+    {"heart_rate", ObjectKind::quantity, kHeartRateIdentifier, "Heart Rate", "bpm", 1e3, "count/min"},
+    {"hrv", ObjectKind::quantity, kHeartRateVariabilityIdentifier, "HRV", "ms", 1e4, "ms"},
+    {"weight", ObjectKind::quantity, kBodyMassIdentifier, "Weight", "lb", 1e4, "kg"},
+    {"glucose", ObjectKind::quantity, kBloodGlucoseIdentifier, "Glucose", "mg/dL", 1e5, "mg/dL"},
+    {"workout", ObjectKind::workout, kWorkoutTypeIdentifier, "Training Load", "min", 0, ""},
 }};
 
 const MetricEntry* findEntry(std::string_view key) {
@@ -100,6 +105,26 @@ std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifie
     if (entry.typeIdentifier == identifier) return std::string(entry.key);
   }
   return std::nullopt;
+}
+
+std::optional<Quantity> largestQuantity(std::string_view key) {
+  const MetricEntry* entry = findEntry(key);
+  if (!entry || entry->kind != ObjectKind::quantity) return std::nullopt;
+  std::optional<Unit> unit = Unit::fromString(entry->boundUnit);
+  if (!unit) return std::nullopt;
+  return Quantity(*unit, entry->bound);
+}
+
+bool isWithinBounds(std::string_view key, const Quantity& quantity) {
+  if (!std::isfinite(quantity.value())) return false;
+  std::optional<Quantity> largest = largestQuantity(key);
+  if (!largest) return true;
+  if (!quantity.isCompatibleWithUnit(largest->unit())) return false;
+  // Converted, so that an amount finite as written but beyond the double
+  // range in another unit ("1.7e308" kg is infinite in pounds) is caught;
+  // written so that a NaN from the conversion also fails.
+  double magnitude = std::fabs(quantity.doubleValueForUnit(largest->unit()));
+  return magnitude <= largest->value();
 }
 
 }  // namespace tarnwick::health

@@ -39,4 +39,24 @@ std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key);
 // The key whose sample type has this identifier, or nothing.
 std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifier);
 
+// The largest magnitude one sample of a quantity key may hold, or nothing for
+// any other key. Each bound lies far above anything a body or a device can
+// produce, and is small enough that no history of realistic length sums past
+// the double range (10^300 samples would be needed):
+//   steps       10,000,000 count     per sample
+//   heart_rate       1,000 count/min
+//   hrv             10,000 ms
+//   weight          10,000 kg
+//   glucose        100,000 mg/dL
+// A value beyond its bound is a typing slip or a corrupted file, and one such
+// value stored would make every later sum over the type meaningless.
+std::optional<Quantity> largestQuantity(std::string_view key);
+
+// False for a non-finite amount, an amount whose unit does not measure the
+// key, and one whose magnitude lies above the key's bound once converted
+// (which also catches an amount finite as written but infinite in the
+// store's unit). Keys without a bound only ask for a finite amount. Never
+// throws.
+bool isWithinBounds(std::string_view key, const Quantity& quantity);
+
 }  // namespace tarnwick::health

@@ -1,8 +1,10 @@
 #include "writeback/item_conversion.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "health/metric_catalogue.h"
+#include "protocol/utf8.h"
 #include "writeback/number_text.h"
 
 namespace tarnwick::writeback {
@@ -21,8 +23,25 @@ constexpr double kSyncVersion = 1.0;
 // A workout never lasts less than this, whatever its dates say.
 constexpr double kMinimumWorkoutSeconds = 1.0;
 
+// A caller's text quoted back in a warning: at most this many characters.
+constexpr std::size_t kMaxQuotedCharacters = 64;
+
+// A caller's text as a warning may quote it: whatever bytes it holds, the
+// warning stays valid UTF-8 and so the response stays encodable.
+std::string quoted(std::string_view text) { return protocol::printableUtf8(text, kMaxQuotedCharacters); }
+
 SkippedItem skipped(const WritebackItem& item, std::string_view reason) {
-  return SkippedItem{"Skipped item '" + item.id + "': " + std::string(reason) + "."};
+  // The id is quoted whole, as a caller matches warnings to items by it; it
+  // is escaped only when it would not encode.
+  std::string id = protocol::isValidUtf8(item.id) ? item.id : protocol::printableUtf8(item.id, item.id.size());
+  return SkippedItem{"Skipped item '" + id + "': " + std::string(reason) + "."};
+}
+
+// "10000 kg": the bound as a warning states it. Bounds are whole numbers.
+std::string boundText(const health::Quantity& bound) {
+  char digits[24];
+  auto written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(bound.value()));
+  return std::string(digits, written.ptr) + " " + bound.unit().unitString();
 }
 
 Instant startOf(const WritebackItem& item) {
@@ -40,19 +59,38 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   std::optional<health::ObjectType> type = health::quantityType(store, item.type);
   if (!type) return SkippedItem{};
 
-  double value = parseNumberText(item.value);
+  // Saving a text that is not a number as 0, or an amount in a unit that is
+  // not one as if in the default unit, would store a wrong reading without
+  // a word; leaving the item out with a warning loses nothing.
+  std::optional<double> value = parseNumberText(item.value);
+  if (!value) return skipped(item, "its value '" + quoted(item.value) + "' is not a number");
   // A non-finite amount would make every later sum over the type non-finite,
   // and with it every later reading unencodable.
-  if (!std::isfinite(value)) return skipped(item, "its value is not a finite number");
+  if (!std::isfinite(*value)) return skipped(item, "its value is not a finite number");
 
-  health::Unit defaultUnit = health::quantityUnit(store, item.type);
-  std::optional<health::Unit> unit = item.unit ? store.unitFromString(*item.unit) : std::nullopt;
-  if (unit && !unit->isCompatibleWith(defaultUnit)) {
-    return skipped(item, "its unit '" + *item.unit + "' does not measure " + item.type);
+  // No unit, or a null one, means the metric's default unit.
+  health::Unit unit = health::quantityUnit(store, item.type);
+  if (item.unit) {
+    std::optional<health::Unit> named = store.unitFromString(*item.unit);
+    if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
+    if (!named->isCompatibleWith(unit)) {
+      return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type);
+    }
+    unit = *named;
+  }
+
+  // Checked in the type's own terms: an amount finite as sent can be
+  // infinite once converted ("1.7e308" kg in pounds), and a few absurd ones
+  // would sum to infinity just the same.
+  health::Quantity quantity(unit, *value);
+  if (!health::isWithinBounds(item.type, quantity)) {
+    std::optional<health::Quantity> largest = health::largestQuantity(item.type);
+    return skipped(item, "its value is out of range for " + item.type + ", which is at most " +
+                             (largest ? boundText(*largest) : std::string("a finite number")));
   }
 
   Instant instant = endOf(item);
-  return health::makeQuantitySample(*type, health::Quantity(unit.value_or(defaultUnit), value), instant, instant);
+  return health::makeQuantitySample(*type, std::move(quantity), instant, instant);
 }
 
 std::variant<Sample, SkippedItem> convertSleep(health::HealthStore& store, const WritebackItem& item) {

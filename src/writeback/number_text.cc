@@ -73,7 +73,7 @@ bool overflowsUpward(std::string_view body, bool hexadecimal) {
 
 }  // namespace
 
-double parseNumberText(std::string_view text) {
+std::optional<double> parseNumberText(std::string_view text) {
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   std::string_view rest = text;
   bool negative = false;
@@ -91,19 +91,19 @@ double parseNumberText(std::string_view text) {
   // from_chars takes a sign and the words itself; past this point only a
   // significand may follow, so it must start like one. This also rejects
   // the empty text and leading white space.
-  if (rest.empty()) return 0;
+  if (rest.empty()) return std::nullopt;
   char first = rest.front();
-  if (!(first == '.' || (hexadecimal ? isHexDigit(first) : isDecimalDigit(first)))) return 0;
+  if (!(first == '.' || (hexadecimal ? isHexDigit(first) : isDecimalDigit(first)))) return std::nullopt;
 
   double magnitude = 0;
   const char* end = rest.data() + rest.size();
   auto [stop, status] = std::from_chars(rest.data(), end, magnitude,
                                         hexadecimal ? std::chars_format::hex : std::chars_format::general);
-  if (stop != end) return 0;
+  if (stop != end) return std::nullopt;
   if (status == std::errc::result_out_of_range) {
     magnitude = overflowsUpward(rest, hexadecimal) ? kInfinity : 0.0;
   } else if (status != std::errc()) {
-    return 0;
+    return std::nullopt;
   }
   return negative ? -magnitude : magnitude;
 }

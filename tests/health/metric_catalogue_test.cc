@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,49 @@ TEST(MetricCatalogue, QuantityUnits) {
   for (const auto& [key, unit] : cases) {
     EXPECT_TRUE(health::quantityUnit(store, key) == unit)
         << key << " gave " << health::quantityUnit(store, key).unitString();
+  }
+}
+
+TEST(MetricCatalogue, BoundsPerQuantityKey) {
+  // Each bound sits in the store's unit for its key, so a caller may compare
+  // a stored value without converting.
+  FakeHealthStore store;
+  for (std::string key : {"steps", "heart_rate", "hrv", "weight", "glucose"}) {
+    std::optional<health::Quantity> largest = health::largestQuantity(key);
+    ASSERT_TRUE(largest) << key;
+    EXPECT_TRUE(largest->isCompatibleWithUnit(health::quantityUnit(store, key))) << key;
+  }
+  for (std::string key : {"sleep", "workout", "Steps", ""}) EXPECT_FALSE(health::largestQuantity(key)) << key;
+
+  auto in = [](const char* unit, double value) { return health::Quantity(*Unit::fromString(unit), value); };
+  struct Case {
+    std::string key;
+    health::Quantity quantity;
+    bool within;
+  };
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<Case> cases = {
+      {"steps", in("count", 1e7), true},
+      {"steps", in("count", -1e7), true},
+      {"steps", in("count", 1.0000001e7), false},
+      {"steps", in("count", 1e308), false},
+      {"steps", in("count", std::nan("")), false},
+      {"steps", in("kg", 1), false},  // does not measure steps
+      {"heart_rate", in("count/s", 16), true},
+      {"heart_rate", in("Hz", 17), false},  // 1,020 a minute
+      {"weight", in("lb", 22046), true},
+      {"weight", in("kg", 1.7e308), false},
+      {"weight", in("g", 1e7), true},
+      {"glucose", in("mmol<180.15588000005408>/L", 5.5), true},
+      {"glucose", in("mmol<1e400>/L", 5.5), false},  // finite as sent, infinite in mg/dL
+      {"hrv", in("s", 10), true},
+      {"hrv", in("s", -inf), false},
+      {"sleep", in("count", 1e300), true},  // no bound: only finiteness counts
+      {"sleep", in("count", inf), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(health::isWithinBounds(c.key, c.quantity), c.within)
+        << c.key << " " << c.quantity.value() << " " << c.quantity.unit().unitString();
   }
 }
 

@@ -22,7 +22,7 @@ class AcceptedNumberText : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(AcceptedNumberText, ParsesTheWholeText) {
   const NumberCase& c = GetParam();
-  double parsed = parseNumberText(c.text);
+  double parsed = parseNumberText(c.text).value_or(-1234.5);
   EXPECT_EQ(parsed, c.expected) << "text: '" << c.text << "'";
   EXPECT_EQ(std::signbit(parsed), std::signbit(c.expected)) << "text: '" << c.text << "'";
 }
@@ -61,16 +61,14 @@ INSTANTIATE_TEST_SUITE_P(Words, AcceptedNumberText,
 
 TEST(NumberTextTest, NotANumberInAnyLetterCase) {
   for (const char* text : {"nan", "NaN", "nAn", "-nan", "+NAN"}) {
-    EXPECT_TRUE(std::isnan(parseNumberText(text))) << text;
+    EXPECT_TRUE(std::isnan(parseNumberText(text).value_or(0))) << text;
   }
 }
 
 class RejectedNumberText : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(RejectedNumberText, GivesZero) {
-  double parsed = parseNumberText(GetParam());
-  EXPECT_EQ(parsed, 0.0) << "text: '" << GetParam() << "'";
-  EXPECT_FALSE(std::signbit(parsed)) << "text: '" << GetParam() << "'";
+TEST_P(RejectedNumberText, GivesNothing) {
+  EXPECT_EQ(parseNumberText(GetParam()), std::nullopt) << "text: '" << GetParam() << "'";
 }
 
 INSTANTIATE_TEST_SUITE_P(

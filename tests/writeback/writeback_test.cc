@@ -142,14 +142,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         QuantityCase{"Exponent", item("a", "steps", "1e3"), std::string(health::kStepCountIdentifier), 1000, kCount,
                      kFirstReading},
-        QuantityCase{"LeadingSpace", item("a", "steps", " 1"), std::string(health::kStepCountIdentifier), 0, kCount,
-                     kFirstReading},
-        QuantityCase{"TrailingSpace", item("a", "steps", "1 "), std::string(health::kStepCountIdentifier), 0, kCount,
-                     kFirstReading},
-        QuantityCase{"Empty", item("a", "steps", ""), std::string(health::kStepCountIdentifier), 0, kCount,
-                     kFirstReading},
-        QuantityCase{"Word", item("a", "steps", "abc"), std::string(health::kStepCountIdentifier), 0, kCount,
-                     kFirstReading},
         QuantityCase{"Hexadecimal", item("a", "hrv", "-0x1.8p1"),
                      std::string(health::kHeartRateVariabilityIdentifier), -3,
                      health::Unit::second(health::MetricPrefix::milli), kFirstReading}),
@@ -169,8 +161,10 @@ INSTANTIATE_TEST_SUITE_P(
                      health::Unit::gram(health::MetricPrefix::milli)
                          .dividedBy(health::Unit::liter(health::MetricPrefix::deci)),
                      kFirstReading},
-        QuantityCase{"UnknownUnitTextFallsBack", withUnit(item("a", "weight", "150"), "stone-ish"),
-                     std::string(health::kBodyMassIdentifier), 150, health::Unit::pound(), kFirstReading}),
+        QuantityCase{"BoundInAnotherUnit", withUnit(item("a", "weight", "1e7"), "g"),
+                     std::string(health::kBodyMassIdentifier), 1e7, health::Unit::gram(), kFirstReading},
+        QuantityCase{"NegativeBound", item("a", "steps", "-1e7"), std::string(health::kStepCountIdentifier), -1e7,
+                     kCount, kFirstReading}),
     [](const auto& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -300,10 +294,55 @@ INSTANTIATE_TEST_SUITE_P(
                  "Skipped item 'x9': it ends before it starts."}),
     [](const auto& info) { return info.param.name; });
 
+// Texts that would once have been saved as 0, or in the default unit.
+INSTANTIATE_TEST_SUITE_P(
+    NotANumberOrUnit, ItemValidationTest,
+    ::testing::Values(
+        SkipCase{"DecimalComma", item("n1", "weight", "72,5"), "Skipped item 'n1': its value '72,5' is not a number."},
+        SkipCase{"LeadingSpace", item("n2", "weight", " 72"), "Skipped item 'n2': its value ' 72' is not a number."},
+        SkipCase{"TrailingSpace", item("n3", "steps", "1 "), "Skipped item 'n3': its value '1 ' is not a number."},
+        SkipCase{"Word", item("n4", "steps", "abc"), "Skipped item 'n4': its value 'abc' is not a number."},
+        SkipCase{"Empty", item("n5", "hrv", ""), "Skipped item 'n5': its value '' is not a number."},
+        SkipCase{"ControlCharacter", item("n6", "hrv", "4\n2"),
+                 "Skipped item 'n6': its value '4\\u000A2' is not a number."},
+        SkipCase{"InvalidUtf8", item("n7", "hrv", "4\xff"), "Skipped item 'n7': its value '4\\xFF' is not a number."},
+        SkipCase{"LongText", item("n8", "hrv", std::string(100, '9') + "x"),
+                 "Skipped item 'n8': its value '" + std::string(64, '9') + "...' is not a number."},
+        SkipCase{"UnitWord", withUnit(item("u1", "weight", "70"), "kilograms"),
+                 "Skipped item 'u1': 'kilograms' is not a unit."},
+        SkipCase{"UnitInCapitals", withUnit(item("u2", "weight", "70"), "KG"), "Skipped item 'u2': 'KG' is not a unit."},
+        SkipCase{"UnitPlural", withUnit(item("u3", "weight", "150"), "lbs"), "Skipped item 'u3': 'lbs' is not a unit."},
+        SkipCase{"EmptyUnit", withUnit(item("u4", "weight", "150"), ""), "Skipped item 'u4': '' is not a unit."}),
+    [](const auto& info) { return info.param.name; });
+
+// Amounts finite as sent that are absurd, or infinite, in the type's unit.
+INSTANTIATE_TEST_SUITE_P(
+    OutOfRange, ItemValidationTest,
+    ::testing::Values(
+        SkipCase{"InfiniteInPounds", withUnit(item("b1", "weight", "1.7e308"), "kg"),
+                 "Skipped item 'b1': its value is out of range for weight, which is at most 10000 kg."},
+        SkipCase{"InfiniteInMilligrams", withUnit(item("b2", "glucose", "5.5"), "mmol<1e400>/L"),
+                 "Skipped item 'b2': its value is out of range for glucose, which is at most 100000 mg/dL."},
+        SkipCase{"HugeSteps", item("b3", "steps", "1e308"),
+                 "Skipped item 'b3': its value is out of range for steps, which is at most 10000000 count."},
+        SkipCase{"HugeNegative", item("b4", "heart_rate", "-1001"),
+                 "Skipped item 'b4': its value is out of range for heart_rate, which is at most 1000 count/min."},
+        SkipCase{"HugeInSeconds", withUnit(item("b5", "hrv", "10.001"), "s"),
+                 "Skipped item 'b5': its value is out of range for hrv, which is at most 10000 ms."}),
+    [](const auto& info) { return info.param.name; });
+
 TEST_F(WritebackTest, AnItemWithTwoFaultsGetsOneWarning) {
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("x", "steps", "nan"), "kg")})),
-            (WriteResult{0, {"Skipped item 'x': its value is not a finite number."}}));
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("x", "steps", "nan"), "kg"),
+                                                             withUnit(item("y", "steps", "1,5"), "lbs")})),
+            (WriteResult{0,
+                         {"Skipped item 'x': its value is not a finite number.",
+                          "Skipped item 'y': its value '1,5' is not a number."}}));
   EXPECT_TRUE(store.calls().empty());
+}
+
+TEST_F(WritebackTest, AnIdThatWouldNotEncodeIsEscapedInItsWarning) {
+  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a\xc3", "steps", "x")})),
+            (WriteResult{0, {"Skipped item 'a\\xC3': its value 'x' is not a number."}}));
 }
 
 TEST_F(WritebackTest, CompatibleUnitsInOtherWordsAreAccepted) {
