@@ -29,7 +29,8 @@ std::optional<health::ObjectType> objectTypeFor(std::string_view identifier);
 health::Unit canonicalUnit(std::string_view identifier);
 
 // The largest magnitude a stored value of a quantity type may have, in its
-// canonical unit; reads leave out anything larger, infinities included.
+// canonical unit (the metric catalogue's bound); reads leave out anything
+// larger, infinities and NaNs included.
 double largestStoredValue(std::string_view identifier);
 
 }  // namespace tarnwick::platform::local_store
