@@ -46,11 +46,11 @@ constexpr std::array<std::string_view, LocalStoreSchema::kCurrentVersion> kMigra
       CREATE INDEX samples_by_type_end ON samples (type, end);
     )sql",
     // Source priority for cumulative sums: 1 is the highest. A source ranks
-    // by its first write until someone reorders the list; a store that
-    // predates the list ranks its sources by their oldest surviving sample.
-    // The trigger registers a source on its first sample, however the
-    // sample arrived. Written to run safely over a file that already has
-    // the list, as a file rolled back to an older layout by hand would.
+    // by its first write until someone reorders the list (SampleWriter adds
+    // it); a store that predates the list ranks its sources by their oldest
+    // surviving sample. No trigger: one made every insert of a large import
+    // several times slower. Written to run safely over a file that already
+    // has the list, as a file rolled back to an older layout by hand would.
     R"sql(
       CREATE TABLE IF NOT EXISTS sources (
         name TEXT PRIMARY KEY,
@@ -59,11 +59,6 @@ constexpr std::array<std::string_view, LocalStoreSchema::kCurrentVersion> kMigra
       INSERT OR IGNORE INTO sources (name, priority)
         SELECT source, (SELECT coalesce(max(priority), 0) FROM sources) + row_number() OVER (ORDER BY min(id))
         FROM samples WHERE source NOT IN (SELECT name FROM sources) GROUP BY source;
-      CREATE TRIGGER IF NOT EXISTS samples_register_source AFTER INSERT ON samples
-        WHEN NOT EXISTS (SELECT 1 FROM sources WHERE name = NEW.source)
-      BEGIN
-        INSERT INTO sources (name, priority) SELECT NEW.source, coalesce(max(priority), 0) + 1 FROM sources;
-      END;
     )sql",
 }};
 

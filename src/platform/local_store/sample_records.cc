@@ -134,9 +134,17 @@ SampleWriter::SampleWriter(Database& database)
               "source, metadata, sync_identifier, sync_version) "
               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"),
       findSynced_(database, "SELECT id, sync_version FROM samples WHERE type = ?1 AND sync_identifier = ?2"),
-      remove_(database, "DELETE FROM samples WHERE id = ?1") {}
+      remove_(database, "DELETE FROM samples WHERE id = ?1"),
+      registerSource_(database,
+                      "INSERT OR IGNORE INTO sources (name, priority) SELECT ?1, coalesce(max(priority), 0) + 1 "
+                      "FROM sources") {}
 
 bool SampleWriter::add(const health::Sample& sample) {
+  if (!registered_.contains(sample.sourceName)) {
+    registerSource_.reset();
+    registerSource_.bind(1, sample.sourceName).run();
+    registered_.insert(sample.sourceName);
+  }
   std::optional<std::string> identifier = syncIdentifier(sample);
   double version = syncVersion(sample);
   if (identifier) {
@@ -227,7 +235,7 @@ SampleSum sumSamples(Database& database, std::string_view typeIdentifier,
   bindFilter(statement, typeIdentifier, predicate, onlySource);
   std::vector<RankedAmount> amounts;
   while (statement.step()) {
-    // A source the table lacks (its row deleted by hand) ranks below all.
+    // A source missing from the list (a sample added by hand) ranks below all.
     int rank = statement.isNull(3) ? INT_MAX : static_cast<int>(statement.columnInt(3));
     amounts.push_back({statement.columnDouble(0), statement.columnDouble(1), statement.columnDouble(2), rank});
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,8 @@ class SampleWriter {
  public:
   explicit SampleWriter(Database& database);
 
-  // Stores the sample under its own sourceName. A sample whose sync
+  // Stores the sample under its own sourceName, which joins the bottom of
+  // the source priority list on its first sample. A sample whose sync
   // identifier is already stored for its type with the same or a greater
   // sync version is not stored (returns false); with a smaller one the
   // stored sample is replaced. Expects a sample validateSample accepted.
@@ -31,6 +33,9 @@ class SampleWriter {
   Statement insert_;
   Statement findSynced_;
   Statement remove_;
+  Statement registerSource_;
+  // Sources already on the list: one look-up per source, not per sample.
+  std::set<std::string, std::less<>> registered_;
 };
 
 // The samples of a query's type that its predicate matches, leaving out

@@ -5,30 +5,24 @@
 #include "health/health_store.h"
 
 namespace tarnwick::platform::local_store {
-namespace {
-
-std::vector<std::string> namesByPriority(Database& database) {
-  Statement statement(database, "SELECT name FROM sources ORDER BY priority, name");
-  std::vector<std::string> names;
-  while (statement.step()) names.push_back(statement.columnText(0).value_or(""));
-  return names;
-}
-
-}  // namespace
 
 std::vector<SourceEntry> sourcesByPriority(Database& database) {
-  // One pass over the samples for every count, not one per source.
+  // Every source on the list or with samples: a sample added by hand
+  // bypasses the list, and such a source ranks last until preferred.
   Statement statement(database,
-                      "SELECT name, coalesce(counted.samples, 0) FROM sources "
-                      "LEFT JOIN (SELECT source, count(*) AS samples FROM samples GROUP BY source) AS counted "
-                      "ON counted.source = sources.name ORDER BY priority, name");
+                      "WITH counted AS (SELECT source AS name, count(*) AS samples FROM samples GROUP BY source), "
+                      "named AS (SELECT name FROM sources UNION SELECT name FROM counted) "
+                      "SELECT named.name, coalesce(counted.samples, 0) FROM named "
+                      "LEFT JOIN counted USING (name) LEFT JOIN sources USING (name) "
+                      "ORDER BY sources.priority IS NULL, sources.priority, named.name");
   std::vector<SourceEntry> sources;
   while (statement.step()) sources.push_back({statement.columnText(0).value_or(""), statement.columnInt(1)});
   return sources;
 }
 
 void preferSources(Database& database, const std::vector<std::string>& names) {
-  std::vector<std::string> order = namesByPriority(database);
+  std::vector<std::string> order;
+  for (SourceEntry& source : sourcesByPriority(database)) order.push_back(std::move(source.name));
   for (const std::string& name : names) {
     if (std::find(order.begin(), order.end(), name) == order.end()) {
       throw health::HealthStoreError(health::HealthErrorCode::invalidArgument,
@@ -42,7 +36,8 @@ void preferSources(Database& database, const std::vector<std::string>& names) {
   };
   for (const std::string& name : names) place(name);
   for (const std::string& name : order) place(name);
-  Statement update(database, "UPDATE sources SET priority = ?2 WHERE name = ?1");
+  Statement update(database,
+                   "INSERT INTO sources (name, priority) VALUES (?1, ?2) ON CONFLICT (name) DO UPDATE SET priority = ?2");
   for (std::size_t index = 0; index < reordered.size(); ++index) {
     update.reset();
     update.bind(1, reordered[index]).bind(2, static_cast<std::int64_t>(index + 1)).run();

@@ -16,7 +16,8 @@ struct SourceEntry {
   std::int64_t sampleCount = 0;
 };
 
-// The sources, highest priority first, each with how many samples it holds.
+// The sources, highest priority first, each with how many samples it holds;
+// a source whose samples were added past SampleWriter (by hand) comes last.
 std::vector<SourceEntry> sourcesByPriority(Database& database);
 
 // Moves the named sources to the top in the order given; the rest keep

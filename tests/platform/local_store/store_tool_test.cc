@@ -138,16 +138,21 @@ TEST_F(StoreTool, SourcesRankByFirstWriteUntilPreferred) {
   EXPECT_EQ(unknown.standardError, "tarnwick-store: unknown source 'Ring' (\"tarnwick-store sources\" lists them)\n");
   EXPECT_EQ(tool({"sources"}).standardOutput, "Scale\t1\nPhone\t1\nWatch\t2\n");
 
-  // A store from before the list: its sources rank by their oldest sample,
-  // and one added since by hand comes last.
+  // A store from before the list: its sources rank by their oldest sample.
+  // A sample added by hand afterwards, past the list, puts its source last.
   if (!std::filesystem::exists("/usr/bin/sqlite3")) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
   ProcessOptions shell;
   shell.arguments = {storePath()};
   shell.standardInput =
-      "DROP TRIGGER samples_register_source; DROP TABLE sources; PRAGMA user_version = 2;"
+      "DROP TABLE sources; PRAGMA user_version = 2;"
       "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 1, 1, 1, 'Ring');";
   ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
   EXPECT_EQ(tool({"sources"}).standardOutput, "Watch\t2\nPhone\t1\nScale\t1\nRing\t1\n");
+  shell.standardInput =
+      "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 2, 2, 1, 'Band');";
+  ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
+  ASSERT_EQ(tool({"prefer", "Ring"}).exitStatus, 0);
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Ring\t1\nWatch\t2\nPhone\t1\nScale\t1\nBand\t1\n");
 }
 
 TEST_F(StoreTool, UsageErrorsExitOneWithOneLine) {
