@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/sample_lines.h"
 #include "platform/local_store/sample_records.h"
+#include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
 #include "synthetic_history.h"
 
@@ -153,6 +155,33 @@ int commandPermissions(const Invocation& invocation) {
   return 0;
 }
 
+int commandSources(const Invocation& invocation) {
+  if (!invocation.arguments.empty()) throw UsageError("sources takes no arguments");
+  if (!storeExists(invocation.storePath)) return 0;
+  auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
+  for (const auto& source : platform::local_store::sourcesByPriority(*database)) {
+    std::cout << source.name << '\t' << source.sampleCount << '\n';
+  }
+  return 0;
+}
+
+int commandPrefer(const Invocation& invocation) {
+  if (invocation.arguments.empty()) throw UsageError("usage: prefer SOURCE [SOURCE...]");
+  if (!storeExists(invocation.storePath)) throw UsageError("the store holds no sources yet");
+  auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
+  WriteTransaction transaction(*database);
+  std::vector<platform::local_store::SourceEntry> known = platform::local_store::sourcesByPriority(*database);
+  for (const std::string& name : invocation.arguments) {
+    auto named = [&](const platform::local_store::SourceEntry& source) { return source.name == name; };
+    if (std::none_of(known.begin(), known.end(), named)) {
+      throw UsageError("unknown source '" + name + "' (\"tarnwick-store sources\" lists them)");
+    }
+  }
+  platform::local_store::preferSources(*database, invocation.arguments);
+  transaction.commit();
+  return 0;
+}
+
 // Writes a synthetic history in one transaction, replacing what earlier
 // synthetic runs left (their sources only), and returns the sample count.
 std::int64_t fillSynthetic(Database& database, int days) {
@@ -219,6 +248,10 @@ constexpr Command kCommands[] = {
     {"deny", "deny [KEY...]        deny reading and writing of the metrics", commandDeny},
     {"reset", "reset [KEY...]       make the metrics undecided again", commandReset},
     {"permissions", "permissions          list read and write access of the seven metrics", commandPermissions},
+    {"sources", "sources              list the sources, highest priority first, with their sample counts",
+     commandSources},
+    {"prefer", "prefer SOURCE...     move the sources to the top of the priority list, in the order given",
+     commandPrefer},
     {"demo", "demo                 fill the store with a fortnight of demo data and grant all seven", commandDemo},
     {"generate", "generate --days N    add N days of synthetic history (for benchmarks); prints the count",
      commandGenerate},

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -131,7 +132,57 @@ TEST_F(SyncEndToEndTest, EmptyOrUnreadableStoreStillGivesZeroSteps) {
 TEST_F(SyncEndToEndTest, UndecidedReadingFailsTheWholeSync) {
   storeTool({"add"}, json{{"type", "steps"}, {"value", 10}, {"start", nowMilliseconds() - 1000}}.dump());
   json answer = sync({{"method", "SYNC"}, {"sourceMode", "Native"}}, 1);
-  EXPECT_EQ(answer, (json{{"ok", false}, {"error", {{"code", "SWIFT_ERROR"}, {"message", "Authorization not determined"}}}}));
+  EXPECT_EQ(answer, (json{{"ok", false},
+                          {"error",
+                           {{"code", "SWIFT_ERROR"},
+                            {"message",
+                             "Authorization not determined for steps: ask with \"authorize\" (with --appkit, on a "
+                             "display) or run \"tarnwick-store grant steps\"."}}}}));
+}
+
+TEST_F(SyncEndToEndTest, OverlappingSourcesCountOnceByPriority) {
+  const double now = nowMilliseconds();
+  const double hour = 3'600'000;
+  auto steps = [&](const char* source, double value, double start, double end) {
+    return json{{"type", "steps"}, {"value", value}, {"start", start}, {"end", end}, {"source", source}}.dump() + "\n";
+  };
+  // The phone counted the same walk as the watch, and a little more after.
+  storeTool({"add"}, steps("Watch", 3000, now - 3 * hour, now - 2 * hour) +
+                         steps("Phone", 2000, now - 3 * hour, now - 1 * hour));
+  storeTool({"grant"});
+  auto total = [&] { return sync(nativeSync(now - 24 * hour))["data"]["metrics"][0]["value"]; };
+  EXPECT_EQ(total(), 4000);
+  storeTool({"prefer", "Phone"});
+  EXPECT_EQ(total(), 2000);
+}
+
+// A store written by an older version, or edited by hand, may hold values no
+// write accepts today; SQLite keeps 9e999 as an infinite REAL.
+TEST_F(SyncEndToEndTest, StoredValuesBeyondTheirBoundAreLeftOut) {
+  const double now = nowMilliseconds();
+  storeTool({"add"}, json{{"type", "heart_rate"}, {"value", 64}, {"start", now - 120'000}}.dump() + "\n" +
+                         json{{"type", "steps"}, {"value", 500}, {"start", now - 120'000}}.dump() + "\n");
+  storeTool({"grant"});
+  ProcessOptions shell;
+  shell.arguments = {dataHome.file("tarnwick/health.sqlite3")};
+  const std::string columns = "INSERT INTO samples (type, start, end, value, unit, source) VALUES ";
+  const std::string at = std::to_string((now - 60'000) / 1000);
+  shell.standardInput =
+      columns + "('HKQuantityTypeIdentifierHeartRate', " + at + ", " + at + ", 9e999, 'count/min', 'Old');" +
+      columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", -9e999, 'count', 'Old');" +
+      // Each finite, but their sum is not.
+      columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", 1e308, 'count', 'Old');" +
+      columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", 1e308, 'count', 'Other');";
+  if (!std::filesystem::exists("/usr/bin/sqlite3")) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
+  ProcessResult edited = runProcess("/usr/bin/sqlite3", shell);
+  ASSERT_EQ(edited.exitStatus, 0) << edited.standardError;
+
+  json answer = sync(nativeSync(now - 3'600'000));
+  ASSERT_EQ(answer["ok"], true) << answer.dump();
+  std::map<std::string, json> values;
+  for (const json& metric : answer["data"]["metrics"]) values[metric["key"]] = metric["value"];
+  EXPECT_EQ(values["steps"], 500);
+  EXPECT_EQ(values["heart_rate"], 64);
 }
 
 TEST_F(SyncEndToEndTest, ImportConnectionLeavesNoStoreBehind) {

@@ -166,7 +166,11 @@ TEST_F(WriteEndToEndTest, RefusedSavesLeaveTheStoreUnchanged) {
     const char* command;
     const char* message;
   };
-  for (const Case& c : {Case{"deny", "Not authorized"}, Case{"reset", "Authorization not determined"}}) {
+  for (const Case& c :
+       {Case{"deny", "Not authorized for weight: run \"tarnwick-store grant weight\", or \"tarnwick-store reset "
+                     "weight\" and ask with \"authorize\" again."},
+        Case{"reset", "Authorization not determined for weight: ask with \"authorize\" (with --appkit, on a display) "
+                      "or run \"tarnwick-store grant weight\"."}}) {
     storeTool({c.command, "weight"});
     ProcessResult refused = bridge(writeRequest({item("b", "steps", "7"), item("c", "weight", "150")}));
     EXPECT_EQ(refused.exitStatus, 1);

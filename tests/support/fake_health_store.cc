@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/local_store/sample_validation.h"
+#include "platform/local_store/source_merge.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -83,7 +84,25 @@ FakeHealthStore::~FakeHealthStore() {
 void FakeHealthStore::addSample(Sample sample, std::string sourceName) {
   std::lock_guard lock(mutex_);
   sample.sourceName = std::move(sourceName);
+  store(std::move(sample));
+}
+
+void FakeHealthStore::store(Sample sample) {
+  if (std::find(sourceOrder_.begin(), sourceOrder_.end(), sample.sourceName) == sourceOrder_.end()) {
+    sourceOrder_.push_back(sample.sourceName);
+  }
   samples_.push_back(std::move(sample));
+}
+
+void FakeHealthStore::preferSources(const std::vector<std::string>& names) {
+  std::lock_guard lock(mutex_);
+  // Sources not named all share the last place, so the stable sort keeps
+  // them in their order below the named ones.
+  auto rank = [&](const std::string& source) {
+    return std::find(names.begin(), names.end(), source) - names.begin();
+  };
+  std::stable_sort(sourceOrder_.begin(), sourceOrder_.end(),
+                   [&](const std::string& a, const std::string& b) { return rank(a) < rank(b); });
 }
 
 void FakeHealthStore::forgetType(std::string identifier) {
@@ -263,11 +282,15 @@ void FakeHealthStore::executeStatisticsQuery(health::StatisticsQuery query, heal
                                     std::nullopt};
     if (query.options & health::kStatisticsOptionCumulativeSum) {
       health::Unit unit = typeUnit(query.quantityType.identifier);
-      double sum = 0;
+      std::vector<platform::local_store::RankedAmount> amounts;
       for (const Sample& sample : found) {
-        if (auto* quantity = sample.asQuantitySample()) sum += quantity->quantity.doubleValueForUnit(unit);
+        if (auto* quantity = sample.asQuantitySample()) {
+          auto rank = std::find(sourceOrder_.begin(), sourceOrder_.end(), sample.sourceName) - sourceOrder_.begin();
+          amounts.push_back({sample.startDate, sample.endDate, quantity->quantity.doubleValueForUnit(unit),
+                             static_cast<int>(rank)});
+        }
       }
-      statistics->sumQuantity = health::Quantity(unit, sum);
+      statistics->sumQuantity = health::Quantity(unit, platform::local_store::mergedSourceSum(std::move(amounts)));
     }
   }
   if (auto script = takeScript(StoreCall::statisticsQuery)) {
@@ -369,7 +392,7 @@ void FakeHealthStore::saveObjects(std::vector<Sample> objects, health::Completio
           samples_.erase(stored);
         }
       }
-      samples_.push_back(std::move(object));
+      store(std::move(object));
     }
   }
   deliver([handler = std::move(handler), success, error = std::move(error)] { handler(success, error); });

@@ -40,7 +40,10 @@ class FakeHealthStore final : public health::HealthStore {
   ~FakeHealthStore() override;
 
   // ---- Set-up --------------------------------------------------------------
+  // Sources rank for cumulative sums in the order they first add a sample,
+  // as in the local store, until preferSources moves some to the top.
   void addSample(health::Sample sample, std::string sourceName = "Fake Watch");
+  void preferSources(const std::vector<std::string>& names);
   void forgetType(std::string identifier);  // lookups for it give nothing
   void setReadAccess(const std::string& identifier, Access access);
   void setShareAccess(const std::string& identifier, Access access);
@@ -77,12 +80,14 @@ class FakeHealthStore final : public health::HealthStore {
 
  private:
   std::optional<ScriptedReply> takeScript(StoreCall call);
+  void store(health::Sample sample);
   void deliver(std::function<void()> callback);
   std::vector<health::Sample> matching(const health::SampleQuery& query, std::optional<health::HealthStoreError>& error) const;
 
   mutable std::mutex mutex_;
   std::set<std::string> knownTypes_;
   std::vector<health::Sample> samples_;
+  std::vector<std::string> sourceOrder_;  // highest priority first
   std::map<std::string, Access> readAccess_;
   std::map<std::string, Access> shareAccess_;
   Access defaultAccess_ = Access::authorized;

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "health/metric_catalogue.h"
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/sample_validation.h"
@@ -20,8 +21,26 @@ using health::HealthErrorCode;
 using health::HealthStoreError;
 using health::ObjectType;
 
-HealthStoreError notDetermined() { return {HealthErrorCode::authorizationNotDetermined, "Authorization not determined"}; }
-HealthStoreError notAuthorized() { return {HealthErrorCode::authorizationDenied, "Not authorized"}; }
+// The metric key a person types at the companion tool, for a type.
+std::string metricKey(std::string_view typeIdentifier) {
+  return health::metricKeyForTypeIdentifier(typeIdentifier).value_or(std::string(typeIdentifier));
+}
+
+// The platform's words first, so that callers matching them keep working,
+// then which metric and what the person can do about it.
+HealthStoreError notDetermined(std::string_view typeIdentifier) {
+  std::string key = metricKey(typeIdentifier);
+  return {HealthErrorCode::authorizationNotDetermined,
+          "Authorization not determined for " + key +
+              ": ask with \"authorize\" (with --appkit, on a display) or run \"tarnwick-store grant " + key + "\"."};
+}
+
+HealthStoreError notAuthorized(std::string_view typeIdentifier) {
+  std::string key = metricKey(typeIdentifier);
+  return {HealthErrorCode::authorizationDenied,
+          "Not authorized for " + key + ": run \"tarnwick-store grant " + key + "\", or \"tarnwick-store reset " +
+              key + "\" and ask with \"authorize\" again."};
+}
 
 HealthStoreError invalidArgument(const std::string& description) {
   return {HealthErrorCode::invalidArgument, description};
@@ -52,7 +71,7 @@ const StoredType& knownType(const ObjectType& type) {
 // own samples; an undecided one is an error.
 std::optional<std::string_view> readableSource(Database& database, const ObjectType& type) {
   switch (accessFor(database, type.identifier).read) {
-    case Access::notDetermined: throw notDetermined();
+    case Access::notDetermined: throw notDetermined(type.identifier);
     case Access::denied: return health::kBridgeSourceName;
     case Access::authorized: break;
   }
@@ -219,19 +238,20 @@ void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::
     std::optional<HealthStoreError> error = capture(path_, [&] {
       for (const health::Sample& object : objects) knownType(object.type);
       Database& opened = database();
-      bool denied = false;
-      bool undecided = false;
+      // The first type of each kind of refusal names the metric in the error.
+      std::optional<std::string_view> denied;
+      std::optional<std::string_view> undecided;
       // One look-up per type, not per object: a batch holds thousands of
       // objects of a handful of types.
       std::map<std::string_view, Access> shareByType;
       for (const health::Sample& object : objects) {
         auto [entry, added] = shareByType.try_emplace(object.type.identifier, Access::notDetermined);
         if (added) entry->second = accessFor(opened, object.type.identifier).share;
-        denied |= entry->second == Access::denied;
-        undecided |= entry->second == Access::notDetermined;
+        if (!denied && entry->second == Access::denied) denied = entry->first;
+        if (!undecided && entry->second == Access::notDetermined) undecided = entry->first;
       }
-      if (denied) throw notAuthorized();
-      if (undecided) throw notDetermined();
+      if (denied) throw notAuthorized(*denied);
+      if (undecided) throw notDetermined(*undecided);
       for (const health::Sample& object : objects) validateSample(object);
       if (objects.empty()) return;
       Database& writable = writableDatabase();

@@ -45,6 +45,21 @@ constexpr std::array<std::string_view, LocalStoreSchema::kCurrentVersion> kMigra
     R"sql(
       CREATE INDEX samples_by_type_end ON samples (type, end);
     )sql",
+    // Source priority for cumulative sums: 1 is the highest. A source ranks
+    // by its first write until someone reorders the list (SampleWriter adds
+    // it); a store that predates the list ranks its sources by their oldest
+    // surviving sample. No trigger: one made every insert of a large import
+    // several times slower. Written to run safely over a file that already
+    // has the list, as a file rolled back to an older layout by hand would.
+    R"sql(
+      CREATE TABLE IF NOT EXISTS sources (
+        name TEXT PRIMARY KEY,
+        priority INTEGER NOT NULL
+      ) WITHOUT ROWID;
+      INSERT OR IGNORE INTO sources (name, priority)
+        SELECT source, (SELECT coalesce(max(priority), 0) FROM sources) + row_number() OVER (ORDER BY min(id))
+        FROM samples WHERE source NOT IN (SELECT name FROM sources) GROUP BY source;
+    )sql",
 }};
 
 int pragmaValue(Database& database, std::string_view pragma) {

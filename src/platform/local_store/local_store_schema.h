@@ -13,7 +13,7 @@ class LocalStoreSchema {
   // "Trnw" in ASCII.
   static constexpr int kApplicationId = 0x54726e77;
   // The layout this program reads and writes.
-  static constexpr int kCurrentVersion = 2;
+  static constexpr int kCurrentVersion = 3;
 
   // Lays out a freshly created, empty database at the current version.
   static void initialise(Database& database);

@@ -1,7 +1,10 @@
 #include "platform/local_store/sample_records.h"
 
+#include <climits>
+
 #include <nlohmann/json.hpp>
 
+#include "platform/local_store/source_merge.h"
 #include "platform/local_store/stored_types.h"
 
 namespace tarnwick::platform::local_store {
@@ -89,7 +92,8 @@ class RowReader {
 };
 
 // The WHERE clause of a predicate, with its values bound from ?2 and ?3
-// (?1 is the type, ?4 the source).
+// (?1 is the type, ?4 the source, ?6 the largest magnitude a value may
+// have).
 std::string predicateClause(const std::optional<health::SamplePredicate>& predicate) {
   std::string clause;
   if (!predicate) return clause;
@@ -102,9 +106,21 @@ std::string predicateClause(const std::optional<health::SamplePredicate>& predic
   return clause;
 }
 
+// Leaves out quantities a read must never hand on: an older version or a
+// hand edit may have stored an infinite value (which SQLite keeps as a
+// REAL) or a NaN (which it keeps as NULL), and one such value would make
+// every later answer unencodable. Neither passes the comparison.
+constexpr std::string_view kPlausibleValue = " AND abs(value) <= ?6";
+
+bool isQuantityType(std::string_view typeIdentifier) {
+  const StoredType* type = findStoredType(typeIdentifier);
+  return type && type->kind == health::ObjectKind::quantity;
+}
+
 void bindFilter(Statement& statement, std::string_view typeIdentifier,
                 const std::optional<health::SamplePredicate>& predicate, std::optional<std::string_view> onlySource) {
   statement.bind(1, typeIdentifier);
+  if (isQuantityType(typeIdentifier)) statement.bind(6, largestStoredValue(typeIdentifier));
   if (predicate && predicate->startDate) statement.bind(2, *predicate->startDate);
   if (predicate && predicate->endDate) statement.bind(3, *predicate->endDate);
   if (onlySource) statement.bind(4, *onlySource);
@@ -118,9 +134,17 @@ SampleWriter::SampleWriter(Database& database)
               "source, metadata, sync_identifier, sync_version) "
               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"),
       findSynced_(database, "SELECT id, sync_version FROM samples WHERE type = ?1 AND sync_identifier = ?2"),
-      remove_(database, "DELETE FROM samples WHERE id = ?1") {}
+      remove_(database, "DELETE FROM samples WHERE id = ?1"),
+      registerSource_(database,
+                      "INSERT OR IGNORE INTO sources (name, priority) SELECT ?1, coalesce(max(priority), 0) + 1 "
+                      "FROM sources") {}
 
 bool SampleWriter::add(const health::Sample& sample) {
+  if (!registered_.contains(sample.sourceName)) {
+    registerSource_.reset();
+    registerSource_.bind(1, sample.sourceName).run();
+    registered_.insert(sample.sourceName);
+  }
   std::optional<std::string> identifier = syncIdentifier(sample);
   double version = syncVersion(sample);
   if (identifier) {
@@ -160,6 +184,7 @@ std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource) {
   std::string sql(kColumns);
   sql += " WHERE type = ?1" + predicateClause(query.predicate);
   if (onlySource) sql += " AND source = ?4";
+  if (isQuantityType(query.sampleType.identifier)) sql += kPlausibleValue;
   // Ties fall back to insertion order; each descending key reverses it, so
   // that a descending sort is exactly the ascending one reversed.
   std::string order;
@@ -181,8 +206,14 @@ std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource) {
 }
 
 std::string sumQuerySql(const std::optional<health::SamplePredicate>& predicate, bool onlySource) {
-  std::string sql = "SELECT count(*), total(value) FROM samples WHERE type = ?1" + predicateClause(predicate);
+  // Rows, not an SQL sum: overlapping sources are merged by priority, which
+  // the window's few thousand rows let a sweep in memory do cheaply.
+  std::string sql =
+      "SELECT start, end, value, priority FROM samples LEFT JOIN sources ON sources.name = samples.source "
+      "WHERE type = ?1" +
+      predicateClause(predicate);
   if (onlySource) sql += " AND source = ?4";
+  sql += kPlausibleValue;
   return sql;
 }
 
@@ -202,9 +233,14 @@ SampleSum sumSamples(Database& database, std::string_view typeIdentifier,
                      std::optional<std::string_view> onlySource) {
   Statement statement(database, sumQuerySql(predicate, onlySource.has_value()));
   bindFilter(statement, typeIdentifier, predicate, onlySource);
-  SampleSum result;
-  if (statement.step()) result = {statement.columnInt(0), statement.columnDouble(1)};
-  return result;
+  std::vector<RankedAmount> amounts;
+  while (statement.step()) {
+    // A source missing from the list (a sample added by hand) ranks below all.
+    int rank = statement.isNull(3) ? INT_MAX : static_cast<int>(statement.columnInt(3));
+    amounts.push_back({statement.columnDouble(0), statement.columnDouble(1), statement.columnDouble(2), rank});
+  }
+  auto count = static_cast<std::int64_t>(amounts.size());
+  return {count, mergedSourceSum(std::move(amounts))};
 }
 
 std::vector<health::Sample> allSamples(Database& database) {

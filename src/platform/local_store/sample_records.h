@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +21,8 @@ class SampleWriter {
  public:
   explicit SampleWriter(Database& database);
 
-  // Stores the sample under its own sourceName. A sample whose sync
+  // Stores the sample under its own sourceName, which joins the bottom of
+  // the source priority list on its first sample. A sample whose sync
   // identifier is already stored for its type with the same or a greater
   // sync version is not stored (returns false); with a smaller one the
   // stored sample is replaced. Expects a sample validateSample accepted.
@@ -31,9 +33,13 @@ class SampleWriter {
   Statement insert_;
   Statement findSynced_;
   Statement remove_;
+  Statement registerSource_;
+  // Sources already on the list: one look-up per source, not per sample.
+  std::set<std::string, std::less<>> registered_;
 };
 
-// The samples of a query's type that its predicate matches, sorted by its
+// The samples of a query's type that its predicate matches, leaving out
+// quantities beyond their type's bound (largestStoredValue), sorted by its
 // descriptors with ties in insertion order (a descending sort is the exact
 // reverse of the ascending one), at most `limit` (0: all). With
 // `onlySource` only that source's samples. Throws HealthStoreError (code 3
@@ -47,7 +53,9 @@ std::string sampleQuerySql(const health::SampleQuery& query, bool onlySource);
 std::string sumQuerySql(const std::optional<health::SamplePredicate>& predicate, bool onlySource);
 
 // The number of matching quantity samples and the sum of their values in
-// the type's canonical unit.
+// the type's canonical unit, sources merged by their priority (see
+// mergedSourceSum). Stored values beyond the type's bound are left out, as
+// by selectSamples.
 struct SampleSum {
   std::int64_t count = 0;
   double sum = 0;

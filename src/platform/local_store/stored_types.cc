@@ -1,7 +1,10 @@
 #include "platform/local_store/stored_types.h"
 
 #include <array>
+#include <limits>
 #include <string>
+
+#include "health/metric_catalogue.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
@@ -43,6 +46,14 @@ health::Unit canonicalUnit(std::string_view identifier) {
     return Unit::gram(MetricPrefix::milli).dividedBy(Unit::liter(MetricPrefix::deci));
   }
   return Unit::count();
+}
+
+double largestStoredValue(std::string_view identifier) {
+  std::optional<std::string> key = health::metricKeyForTypeIdentifier(identifier);
+  std::optional<health::Quantity> largest = key ? health::largestQuantity(*key) : std::nullopt;
+  // A type without a bound still leaves out infinities.
+  if (!largest) return std::numeric_limits<double>::max();
+  return largest->doubleValueForUnit(canonicalUnit(identifier));
 }
 
 }  // namespace tarnwick::platform::local_store

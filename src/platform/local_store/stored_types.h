@@ -28,4 +28,9 @@ std::optional<health::ObjectType> objectTypeFor(std::string_view identifier);
 // count/min, ms, kg, mg/dL). The count unit for any other type.
 health::Unit canonicalUnit(std::string_view identifier);
 
+// The largest magnitude a stored value of a quantity type may have, in its
+// canonical unit (the metric catalogue's bound); reads leave out anything
+// larger, infinities and NaNs included.
+double largestStoredValue(std::string_view identifier);
+
 }  // namespace tarnwick::platform::local_store

@@ -108,5 +108,32 @@ TEST_F(LocalStorePermissions, DecidedTypesNeedNoSheetEvenWhenDenied) {
   EXPECT_EQ(sheet->requests.size(), 1u);
 }
 
+TEST_F(LocalStorePermissions, RefusalsNameTheMetricAndWhatToDo) {
+  factory.setAccess(kBodyMass.identifier, Decision::authorized, Decision::denied);
+  health::Sample weight = health::makeQuantitySample(
+      kBodyMass, health::Quantity(health::Unit::gram(health::MetricPrefix::kilo), 70), 0, 0);
+  health::Sample stepCount = health::makeQuantitySample(kSteps, health::Quantity(health::Unit::count(), 5), 0, 0);
+  struct Case {
+    const char* name;
+    std::optional<health::HealthStoreError> error;
+    std::string expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"undecided read", querySamples(factory.store(), {kSteps, std::nullopt, 0, {}}).error,
+            "Authorization not determined for steps: ask with \"authorize\" (with --appkit, on a display) or run "
+            "\"tarnwick-store grant steps\"."},
+           {"undecided save", save(factory.store(), {stepCount}).error,
+            "Authorization not determined for steps: ask with \"authorize\" (with --appkit, on a display) or run "
+            "\"tarnwick-store grant steps\"."},
+           {"denied save, named before an undecided one", save(factory.store(), {stepCount, weight}).error,
+            "Not authorized for weight: run \"tarnwick-store grant weight\", or \"tarnwick-store reset weight\" and "
+            "ask with \"authorize\" again."},
+       }) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(c.error);
+    EXPECT_EQ(c.error->what(), c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

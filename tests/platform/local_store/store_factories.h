@@ -1,6 +1,6 @@
 // The stores the contract suite runs against, behind one small shape: make
-// the store, seed it past its permission rules, set access, and read back
-// everything it holds.
+// the store, seed it past its permission rules, set access, reorder source
+// priority, and read back everything it holds.
 #pragma once
 
 #include <memory>
@@ -11,6 +11,7 @@
 #include "platform/local_store/local_health_store.h"
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/sample_records.h"
+#include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
 #include "support/fake_health_store.h"
 #include "support/temporary_directory.h"
@@ -27,6 +28,7 @@ class FakeStoreFactory {
     store_.setReadAccess(identifier, toAccess(read));
     store_.setShareAccess(identifier, toAccess(share));
   }
+  void prefer(const std::vector<std::string>& sources) { store_.preferSources(sources); }
   std::vector<health::Sample> stored() { return store_.samples(); }
 
  private:
@@ -55,6 +57,10 @@ class LocalStoreFactory {
   void setAccess(const std::string& identifier, Decision read, Decision share) {
     auto database = platform::local_store::openStore(path_);
     platform::local_store::setAccess(*database, identifier, toAccess(read), toAccess(share));
+  }
+  void prefer(const std::vector<std::string>& sources) {
+    auto database = platform::local_store::openStore(path_);
+    platform::local_store::preferSources(*database, sources);
   }
   std::vector<health::Sample> stored() {
     auto database = platform::local_store::openStore(path_);

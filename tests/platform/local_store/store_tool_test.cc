@@ -123,10 +123,42 @@ TEST_F(StoreTool, GrantDenyAndResetSetBothAccesses) {
   EXPECT_NE(unknown.standardError.find("unknown metric key 'Steps'"), std::string::npos);
 }
 
+TEST_F(StoreTool, SourcesRankByFirstWriteUntilPreferred) {
+  auto line = [](const char* source, int start) {
+    return std::string(R"({"type":"steps","value":1,"start":)") + std::to_string(start) + R"(,"source":")" + source +
+           "\"}\n";
+  };
+  ASSERT_EQ(tool({"add"}, line("Watch", 50) + line("Phone", 10) + line("Watch", 20) + line("Scale", 30)).exitStatus, 0);
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Watch\t2\nPhone\t1\nScale\t1\n");
+
+  ASSERT_EQ(tool({"prefer", "Scale", "Phone"}).exitStatus, 0);
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Scale\t1\nPhone\t1\nWatch\t2\n");
+  ProcessResult unknown = tool({"prefer", "Watch", "Ring"});
+  EXPECT_EQ(unknown.exitStatus, 1);
+  EXPECT_EQ(unknown.standardError, "tarnwick-store: unknown source 'Ring' (\"tarnwick-store sources\" lists them)\n");
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Scale\t1\nPhone\t1\nWatch\t2\n");
+
+  // A store from before the list: its sources rank by their oldest sample.
+  // A sample added by hand afterwards, past the list, puts its source last.
+  if (!std::filesystem::exists("/usr/bin/sqlite3")) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
+  ProcessOptions shell;
+  shell.arguments = {storePath()};
+  shell.standardInput =
+      "DROP TABLE sources; PRAGMA user_version = 2;"
+      "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 1, 1, 1, 'Ring');";
+  ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Watch\t2\nPhone\t1\nScale\t1\nRing\t1\n");
+  shell.standardInput =
+      "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 2, 2, 1, 'Band');";
+  ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
+  ASSERT_EQ(tool({"prefer", "Ring"}).exitStatus, 0);
+  EXPECT_EQ(tool({"sources"}).standardOutput, "Ring\t1\nWatch\t2\nPhone\t1\nScale\t1\nBand\t1\n");
+}
+
 TEST_F(StoreTool, UsageErrorsExitOneWithOneLine) {
   for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
            {}, {"frobnicate"}, {"generate"}, {"generate", "--days", "ten"}, {"generate", "--days", "0"},
-           {"path", "extra"}, {"--store"}}) {
+           {"path", "extra"}, {"--store"}, {"prefer"}}) {
     ProcessResult result = tool(arguments);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(std::count(result.standardError.begin(), result.standardError.end(), '\n'), 1) << result.standardError;

@@ -1,6 +1,6 @@
 // The native backend as the contract suite sees a store: calls go through
 // the backend and the stand-in framework to a store underneath, while
-// seeding, access and read-back go to that store directly.
+// seeding, access, source priority and read-back go to that store directly.
 #pragma once
 
 #include <memory>
@@ -29,6 +29,7 @@ class NativeOver {
   void setAccess(const std::string& identifier, Decision read, Decision share) {
     underneath_.setAccess(identifier, read, share);
   }
+  void prefer(const std::vector<std::string>& sources) { underneath_.prefer(sources); }
   std::vector<health::Sample> stored() { return underneath_.stored(); }
 
  private:
