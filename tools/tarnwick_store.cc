@@ -22,6 +22,7 @@
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/store_file.h"
 #include "synthetic_history.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -244,6 +245,10 @@ int run(int argc, char** argv) {
     const std::string& argument = arguments[index];
     if (argument == "--help" || argument == "-h") {
       printHelp();
+      return 0;
+    }
+    if (argument == "--version") {
+      std::cout << "tarnwick-store " << kVersion << '\n';
       return 0;
     }
     if (argument == "--store") {
