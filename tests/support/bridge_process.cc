@@ -77,6 +77,8 @@ std::optional<std::string> requestOf(const ProcessOptions& options) {
   return options.standardInput.value_or("");
 }
 
+// Leaves a run that ended by itself in the transcripts folder, its response
+// taken from wherever the bridge wrote it.
 void recordTranscript(const std::optional<std::string>& request, const ProcessOptions& options,
                       const ProcessResult& result) {
   const char* folder = std::getenv("TARNWICK_TEST_TRANSCRIPTS");
