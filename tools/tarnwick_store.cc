@@ -24,6 +24,7 @@
 #include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
 #include "synthetic_history.h"
+#include "tarnwick_version.h"
 
 namespace {
 
@@ -277,6 +278,10 @@ int run(int argc, char** argv) {
     const std::string& argument = arguments[index];
     if (argument == "--help" || argument == "-h") {
       printHelp();
+      return 0;
+    }
+    if (argument == "--version") {
+      std::cout << "tarnwick-store " << kVersion << '\n';
       return 0;
     }
     if (argument == "--store") {

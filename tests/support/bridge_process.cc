@@ -1,12 +1,18 @@
 #include "support/bridge_process.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +42,57 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   return result;
 }
 
+// The bytes of a regular file, or nothing (folders and missing files are
+// what some tests hand the bridge on purpose).
+std::optional<std::string> fileText(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The value of the first `flag` in arguments (the bridge's own rule), as a
+// path the child would open.
+std::optional<std::filesystem::path> flagPath(const ProcessOptions& options, std::string_view flag) {
+  const std::vector<std::string>& arguments = options.arguments;
+  for (std::size_t index = 0; index + 1 < arguments.size(); ++index) {
+    if (arguments[index] != flag) continue;
+    std::filesystem::path path(arguments[index + 1]);
+    if (path.is_relative() && options.workingDirectory) path = *options.workingDirectory / path;
+    return path;
+  }
+  return std::nullopt;
+}
+
+bool isBridge(const std::string& program) {
+  std::string name = std::filesystem::path(program).filename();
+  return name == "tarnwick" || name == "tarnwick-native";
+}
+
+// The request as the bridge will see it, taken before the run (a request
+// file may be gone afterwards); nothing when the file cannot be read.
+std::optional<std::string> requestOf(const ProcessOptions& options) {
+  if (auto path = flagPath(options, "--request-file")) return fileText(*path);
+  return options.standardInput.value_or("");
+}
+
+// Leaves a run that ended by itself in the transcripts folder, its response
+// taken from wherever the bridge wrote it.
+void recordTranscript(const std::optional<std::string>& request, const ProcessOptions& options,
+                      const ProcessResult& result) {
+  const char* folder = std::getenv("TARNWICK_TEST_TRANSCRIPTS");
+  if (result.timedOut || result.terminatingSignal != 0) return;
+  std::optional<std::string> response = result.standardOutput;
+  if (auto path = flagPath(options, "--response-file")) response = fileText(*path);
+  if (!response || response->empty()) return;
+  static std::atomic<int> runs{0};
+  ::mkdir(folder, 0700);
+  std::string stem = std::string(folder) + "/" + std::to_string(::getpid()) + "-" + std::to_string(++runs);
+  if (request) std::ofstream(stem + ".request", std::ios::binary) << *request;
+  std::ofstream(stem + ".response", std::ios::binary) << *response;
+}
+
 }  // namespace
 
 ProcessOptions inDataHome(const std::string& dataHome) {
@@ -47,6 +104,8 @@ ProcessOptions inDataHome(const std::string& dataHome) {
 std::string builtProgram(const std::string& name) { return std::string(TARNWICK_BINARY_DIR) + "/" + name; }
 
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options) {
+  bool transcribed = std::getenv("TARNWICK_TEST_TRANSCRIPTS") && isBridge(program);
+  std::optional<std::string> request = transcribed ? requestOf(options) : std::nullopt;
   int input[2], output[2], error[2];
   if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(error, O_CLOEXEC)) {
     throw std::runtime_error("pipe failed");
@@ -128,6 +187,7 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
   }
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.terminatingSignal = WTERMSIG(status);
+  if (transcribed) recordTranscript(request, options, result);
   return result;
 }
 

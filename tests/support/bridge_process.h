@@ -28,7 +28,10 @@ struct ProcessOptions {
 };
 
 // Runs program (an absolute path) and waits for it. The process is killed
-// when it outlives the timeout.
+// when it outlives the timeout. When TARNWICK_TEST_TRANSCRIPTS names a folder,
+// a bridge run that ended by itself leaves its request and response there
+// (NAME.request, NAME.response) for the schema check that runs after the
+// process suites.
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options);
 
 // Options that put the local store under dataHome (as XDG_DATA_HOME), so a

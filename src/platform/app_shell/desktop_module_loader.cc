@@ -1,6 +1,7 @@
 // Finds and loads the desktop module. The module is looked for only beside
-// the running executable (never on a search path), so what is loaded is what
-// was built or installed with the bridge.
+// the running executable (a build tree) and in ../lib/tarnwick relative to it
+// (an installation), never on a search path, so what is loaded is what was
+// built or installed with the bridge.
 #include <cstdlib>
 #include <dlfcn.h>
 #include <string>
@@ -36,9 +37,13 @@ DesktopToolkit* openDesktopToolkit() {
   if (!hasDisplay()) return nullptr;
   std::string directory = executableDirectory();
   if (directory.empty()) return nullptr;
-  std::string modulePath = directory + "/" + kDesktopModuleFileName;
   // Never closed: the toolkit it provides lives for the rest of the process.
-  void* module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* module = nullptr;
+  for (const char* folder : {"/", "/../lib/tarnwick/"}) {
+    std::string modulePath = directory + folder + kDesktopModuleFileName;
+    module = ::dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module) break;
+  }
   if (!module) return nullptr;
   auto entry = reinterpret_cast<DesktopToolkitEntry>(::dlsym(module, kDesktopModuleEntrySymbol));
   if (!entry) return nullptr;
