@@ -4,6 +4,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <type_traits>
 
 #include "authorization/authorization_request.h"
@@ -26,6 +27,10 @@ using protocol::StatusData;
 // Every failure envelope travels in the status envelope's shape; with data
 // absent the payload type is invisible on the wire.
 using FailureEnvelope = BridgeEnvelope<StatusData>;
+
+constexpr std::string_view kNoThreadMessage =
+    "The bridge could not start a thread it needs (resource temporarily unavailable); allow the process more "
+    "memory or threads.";
 
 // Where a finished envelope goes: the process's own request hands it to emit,
 // which ends the process; the fuzzer and tests keep its text.
@@ -87,6 +92,13 @@ std::optional<FailureEnvelope> failureForCurrentException() noexcept {
       return failure(protocol::kBridgeErrorCode, error.what());
     } catch (const std::bad_alloc&) {
       return std::nullopt;
+    } catch (const std::system_error& error) {
+      // A thread that cannot start: under a memory limit its stack is what
+      // finds no room, and "Resource temporarily unavailable" says nothing.
+      if (error.code() == std::errc::resource_unavailable_try_again) {
+        return failure(protocol::kSwiftErrorCode, std::string(kNoThreadMessage));
+      }
+      return failure(protocol::kSwiftErrorCode, error.what());
     } catch (const std::exception& error) {
       return failure(protocol::kSwiftErrorCode, error.what());
     } catch (...) {
