@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/json_codec.h"
@@ -111,6 +112,13 @@ std::vector<Accepted> acceptedRequests() {
                    R"({"extra":{"method":"sync","items":[1]},"method":"status","list":[{"sourceMode":1}],)"
                    R"("sourceMode":"native"})",
                    minimal()});
+  {
+    BridgeRequest request = minimal();
+    request.since = -0.0;
+    request.readTypes = std::vector<std::string>{};
+    cases.push_back({"NegativeZeroAndEmptyArray", R"({"method":"status","sourceMode":"native","since":-0,"readTypes":[]})",
+                     request});
+  }
   cases.push_back({"DuplicateOptionalEndsNull",
                    R"({"method":"status","sourceMode":"native","readTypes":[1],"readTypes":null})", minimal()});
   return cases;
@@ -207,6 +215,10 @@ std::vector<Refused> refusedRequests() {
        "The request is not valid JSON at line 1, column 35: unexpected '}'; expected string literal."},
       {"NulBeatsARecordError", std::string(R"({"method":1})") + '\0',
        "The request is not valid JSON at line 1, column 13: it holds a NUL byte."},
+      {"ElementArrayInsideAnArray", R"({"method":"status","sourceMode":"native","readTypes":[["x"],"y"]})",
+       "The key 'readTypes[0]' must be a string, found an array."},
+      {"ScalarItemBeforeAGoodOne", kItemHead + "1," + kGoodItem + "]}",
+       "The key 'items[0]' must be an object, found a number."},
       {"FieldNamesInsideAWrongValue", R"({"method":{"method":"status"},"sourceMode":"native"})",
        "The key 'method' must be a string, found an object."},
       {"DeeplyNestedWrongType", R"({"method":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
@@ -275,6 +287,31 @@ TEST(RequestDecodeMessageTest, ManyItemsKeepTheirOrderAndIndexTheirErrors) {
     ADD_FAILURE() << "accepted an item whose value is a number";
   } catch (const RequestDecodeError& error) {
     EXPECT_STREQ(error.what(), "The key 'items[20000].value' must be a string, found a number.");
+  }
+}
+
+TEST(RecordDecodeMessageTest, IntegerFieldsTakeWholeNumbersOfEitherSign) {
+  using protocol::WriteResult;
+  EXPECT_EQ(protocol::decodeJsonText<WriteResult>(R"({"writtenCount":-5,"warnings":[]})").writtenCount, -5);
+  EXPECT_EQ(protocol::decodeJsonText<WriteResult>(R"({"writtenCount":1.0e2,"warnings":["w"]})"),
+            (WriteResult{100, {"w"}}));
+}
+
+// Record text other than the request is named as such in every sentence.
+TEST(RecordDecodeMessageTest, TextThatIsNotARecordIsNamedAsJsonText) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[]", "The JSON text must be a JSON object, found an array."},
+      {"{\"code\":", "The JSON text is not valid JSON at line 1, column 9: unexpected end of input; expected '[', "
+                      "'{', or a literal."},
+      {"{\"code\":1e999}", "The JSON text holds a number too large for a double: '1e999'."},
+  };
+  for (const auto& [json, message] : cases) {
+    try {
+      protocol::decodeJsonText<protocol::BridgeErrorPayload>(json);
+      ADD_FAILURE() << "accepted " << json;
+    } catch (const RequestDecodeError& error) {
+      EXPECT_EQ(std::string(error.what()), message);
+    }
   }
 }
 
