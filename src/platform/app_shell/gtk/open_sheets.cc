@@ -5,6 +5,7 @@
 #include <gdk/x11/gdkx.h>
 #endif
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -80,11 +81,9 @@ void failSheets(const std::string& failure) {
 #ifdef GDK_WINDOWING_X11
 namespace {
 
-// Read once the display is open: the handler below must not ask X anything.
-std::string& watchedDisplayName() {
-  static auto* name = new std::string;
-  return *name;
-}
+// Set once the display is open, then only read: the handlers below must
+// not ask X anything, and GLib may log from any thread.
+std::atomic<const std::string*> watchedDisplay{nullptr};
 
 // The open sheets' requests finish on the store's and the bridge's threads,
 // and the bridge's answer ends the process; the main thread, whose loop can
@@ -98,7 +97,7 @@ std::string& watchedDisplayName() {
 // process as soon as it returns (GDK's own handler ends it at once), so it
 // never returns.
 int onXConnectionLost(Display*) {
-  failSheetsAndWait("The connection to the display '" + watchedDisplayName() +
+  failSheetsAndWait("The connection to the display '" + *watchedDisplay.load() +
                     "' was lost while the permission sheet was up, so nothing was recorded.");
 }
 
@@ -107,14 +106,15 @@ int onXConnectionLost(Display*) {
 void watchForLostDisplay() {
   GdkDisplay* display = gdk_display_get_default();
   if (!display || !GDK_IS_X11_DISPLAY(display)) return;
-  watchedDisplayName() = gdk_display_get_name(display);
+  watchedDisplay.store(new std::string(gdk_display_get_name(display)));
   XSetIOErrorHandler(onXConnectionLost);
 }
 
 void noticeToolkitLog(std::string_view domain, std::string_view message) {
-  if (watchedDisplayName().empty() || domain != "Gdk") return;
+  const std::string* displayName = watchedDisplay.load();
+  if (!displayName || domain != "Gdk") return;
   if (message.find("X Window System error") == std::string_view::npos) return;
-  failSheetsAndWait("The display '" + watchedDisplayName() +
+  failSheetsAndWait("The display '" + *displayName +
                     "' reported an error in the permission sheet's window (another program may have destroyed it), "
                     "so nothing was recorded.");
 }
