@@ -22,14 +22,11 @@ using protocol::BridgeEnvelope;
 using protocol::StatusData;
 using FailureEnvelope = BridgeEnvelope<StatusData>;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
+#ifndef __has_feature
+#define __has_feature(feature) 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
 #else
 constexpr bool kAddressSanitizer = false;
 #endif
