@@ -23,19 +23,23 @@ struct PermissionSheetAnswer {
     allow,      // "Allow": the per-type choices below hold
     dontAllow,  // "Don't Allow": every requested type is refused
     dismissed,  // closed without an answer: nothing is decided
+    failed,     // could not be shown or answered: nothing is decided, and the request fails
   };
   Outcome outcome = Outcome::dismissed;
   // With `allow`: the person's switch for each requested type, by identifier.
   std::map<std::string, bool> readAllowed;
   std::map<std::string, bool> shareAllowed;
+  // With `failed`: why, in one sentence, for the request's error.
+  std::string failure = {};
 };
 
 class PermissionSheet {
  public:
   virtual ~PermissionSheet() = default;
   // Shows the sheet and calls answer exactly once, on any thread, when the
-  // person has decided or closed it. Called from a store thread; the sheet
-  // moves to the main thread itself.
+  // person has decided or closed it, or with `failed` when it cannot be
+  // shown or answered (the display went away). Called from a store thread;
+  // the sheet moves to the main thread itself.
   virtual void present(PermissionSheetRequest request, std::function<void(PermissionSheetAnswer)> answer) = 0;
 };
 

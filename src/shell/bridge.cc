@@ -2,7 +2,10 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <type_traits>
 
 #include "authorization/authorization_request.h"
 #include "health/snapshot.h"
@@ -25,68 +28,123 @@ using protocol::StatusData;
 // absent the payload type is invisible on the wire.
 using FailureEnvelope = BridgeEnvelope<StatusData>;
 
-template <auto Handler>
-EncodedResponse answerWith(const BridgeRequest& request) {
-  return encodeEnvelope(BridgeEnvelope<decltype(Handler(request))>::success(Handler(request)));
+constexpr std::string_view kNoThreadMessage =
+    "The bridge could not start a thread it needs (resource temporarily unavailable); allow the process more "
+    "memory or threads.";
+
+// Where a finished envelope goes: the process's own request hands it to emit,
+// which ends the process; the fuzzer and tests keep its text.
+struct EmitAndEnd {
+  const CommandLine& commandLine;
+  template <class Payload>
+  [[noreturn]] void operator()(const BridgeEnvelope<Payload>& envelope) const {
+    emit(envelope, commandLine);
+  }
+  [[noreturn]] void outOfMemory() const { emitOutOfMemory(commandLine); }
+};
+
+struct KeepText {
+  template <class Payload>
+  EncodedResponse operator()(const BridgeEnvelope<Payload>& envelope) const {
+    return encodeEnvelope(envelope);
+  }
+  EncodedResponse outOfMemory() const { return {std::string(kOutOfMemoryResponse), false}; }
+};
+
+// What a Finish gives back: nothing for EmitAndEnd, the text for KeepText.
+template <class Finish>
+using Finished = std::invoke_result_t<const Finish&, const FailureEnvelope&>;
+
+template <auto Handler, class Finish>
+Finished<Finish> answerWith(const BridgeRequest& request, const Finish& finish) {
+  return finish(BridgeEnvelope<decltype(Handler(request))>::success(Handler(request)));
 }
 
+template <class Finish>
 struct BridgeMethod {
   std::string_view name;
-  EncodedResponse (*answer)(const BridgeRequest&);
+  Finished<Finish> (*answer)(const BridgeRequest&, const Finish&);
 };
 
 // The methods, matched in this order against the lower-cased method name.
-constexpr BridgeMethod kMethods[] = {
-    {"status", answerWith<statusReport>},
-    {"authorize", answerWith<authorization::requestAuthorization>},
-    {"sync", answerWith<health::readSnapshot>},
-    {"write", answerWith<writeback::writeSamples>},
+template <class Finish>
+constexpr BridgeMethod<Finish> kMethods[] = {
+    {"status", answerWith<statusReport, Finish>},
+    {"authorize", answerWith<authorization::requestAuthorization, Finish>},
+    {"sync", answerWith<health::readSnapshot, Finish>},
+    {"write", answerWith<writeback::writeSamples, Finish>},
 };
 
-EncodedResponse failure(std::string_view code, std::string message) {
+FailureEnvelope failure(std::string_view code, std::string message) {
   // A description with a stray byte (from a file name, say) would turn the
   // whole answer into the encode-failure text; show the byte instead.
   if (!protocol::isValidUtf8(message)) message = protocol::printableUtf8(message, message.size());
-  return encodeEnvelope(FailureEnvelope::failure(std::string(code), std::move(message)));
+  return FailureEnvelope::failure(std::string(code), std::move(message));
+}
+
+// The failure envelope for the exception being handled; nothing when that
+// exception, or describing it, ran out of memory. Call only in a handler.
+std::optional<FailureEnvelope> failureForCurrentException() noexcept {
+  try {
+    try {
+      throw;
+    } catch (const protocol::BridgeRuntimeError& error) {
+      return failure(protocol::kBridgeErrorCode, error.what());
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;
+    } catch (const std::system_error& error) {
+      // A thread that cannot start: under a memory limit its stack is what
+      // finds no room, and "Resource temporarily unavailable" says nothing.
+      if (error.code() == std::errc::resource_unavailable_try_again) {
+        return failure(protocol::kSwiftErrorCode, std::string(kNoThreadMessage));
+      }
+      return failure(protocol::kSwiftErrorCode, error.what());
+    } catch (const std::exception& error) {
+      return failure(protocol::kSwiftErrorCode, error.what());
+    } catch (...) {
+      return failure(protocol::kSwiftErrorCode, "The request failed with an unknown error.");
+    }
+  } catch (...) {
+    return std::nullopt;
+  }
 }
 
 // The one place where thrown errors become failure envelopes.
-template <class Work>
-EncodedResponse answerCatching(Work&& work) {
+template <class Finish, class Work>
+Finished<Finish> answerCatching(const Finish& finish, Work&& work) {
+  std::optional<FailureEnvelope> failed;
   try {
     return work();
-  } catch (const protocol::BridgeRuntimeError& error) {
-    return failure(protocol::kBridgeErrorCode, error.what());
-  } catch (const std::bad_alloc&) {
-    return failure(protocol::kSwiftErrorCode, "The bridge ran out of memory.");
-  } catch (const std::exception& error) {
-    return failure(protocol::kSwiftErrorCode, error.what());
   } catch (...) {
-    return failure(protocol::kSwiftErrorCode, "The request failed with an unknown error.");
+    failed = failureForCurrentException();
   }
+  // Out of the handler, so that the exception and what it held are gone.
+  if (!failed) return finish.outOfMemory();
+  return finish(*failed);
 }
 
-EncodedResponse dispatch(const BridgeRequest& request) {
+template <class Finish>
+Finished<Finish> dispatch(const BridgeRequest& request, const Finish& finish) {
   std::string method = protocol::lowercased(request.method);
-  for (const BridgeMethod& candidate : kMethods) {
-    if (candidate.name == method) return candidate.answer(request);
+  for (const BridgeMethod<Finish>& candidate : kMethods<Finish>) {
+    if (candidate.name == method) return candidate.answer(request, finish);
   }
-  return failure(protocol::kInvalidMethodCode, std::string(protocol::kInvalidMethodPrefix) + request.method);
+  return finish(failure(protocol::kInvalidMethodCode, std::string(protocol::kInvalidMethodPrefix) + request.method));
 }
 
 }  // namespace
 
-EncodedResponse respond(const CommandLine& commandLine) {
-  return answerCatching([&] { return dispatch(decodeRequest(commandLine)); });
-}
-
 EncodedResponse respondToBytes(std::string_view requestBytes) {
-  return answerCatching([&] { return dispatch(decodeRequestBytes(requestBytes)); });
+  KeepText keep;
+  return answerCatching(keep, [&] { return dispatch(decodeRequestBytes(requestBytes), keep); });
 }
 
 void runBridge() {
   const CommandLine& commandLine = CommandLine::process();
-  emitEncoded(respond(commandLine), commandLine);
+  EmitAndEnd emitAndEnd{commandLine};
+  answerCatching(emitAndEnd, [&] { dispatch(decodeRequest(commandLine), emitAndEnd); });
+  // Every path above ends the process inside emit.
+  __builtin_unreachable();
 }
 
 }  // namespace tarnwick::shell

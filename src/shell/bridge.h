@@ -8,15 +8,13 @@
 
 namespace tarnwick::shell {
 
-// Reads the request the command line names and answers it. Never throws:
-// every failure becomes a failure envelope.
-EncodedResponse respond(const CommandLine& commandLine);
-
-// The same for request bytes already in memory (the fuzzer's entry).
+// Answers request bytes already in memory and returns the response that emit
+// would write (the fuzzer's and the tests' entry). Never throws: every
+// failure becomes a failure envelope.
 EncodedResponse respondToBytes(std::string_view requestBytes);
 
-// Answers the process's request and ends the process inside emit. Runs on a
-// worker thread; never returns.
+// Reads the request the command line names, answers it and ends the process
+// inside emit. Runs on a worker thread; never returns and never throws.
 [[noreturn]] void runBridge();
 
 }  // namespace tarnwick::shell

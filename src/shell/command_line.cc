@@ -22,9 +22,14 @@ bool CommandLine::hasFlag(std::string_view flag) const {
 }
 
 std::optional<std::string> CommandLine::flagValue(std::string_view flag) const {
+  if (const std::string* value = flagArgument(flag)) return *value;
+  return std::nullopt;
+}
+
+const std::string* CommandLine::flagArgument(std::string_view flag) const {
   auto found = std::find(arguments_.begin(), arguments_.end(), flag);
-  if (found == arguments_.end() || std::next(found) == arguments_.end()) return std::nullopt;
-  return *std::next(found);
+  if (found == arguments_.end() || std::next(found) == arguments_.end()) return nullptr;
+  return &*std::next(found);
 }
 
 const CommandLine& CommandLine::process() { return processCommandLine(); }

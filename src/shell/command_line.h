@@ -27,6 +27,10 @@ class CommandLine {
   // is absent or is the last argument.
   std::optional<std::string> flagValue(std::string_view flag) const;
 
+  // The same argument in place, or nullptr. Allocates nothing, so that the
+  // response can be written when no memory is left.
+  const std::string* flagArgument(std::string_view flag) const;
+
   const std::vector<std::string>& arguments() const { return arguments_; }
 
   // The process's own argument list, recorded once at entry.

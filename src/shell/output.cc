@@ -7,23 +7,26 @@
 
 namespace tarnwick::shell {
 
-std::optional<std::string> responseOutputPath(const CommandLine& commandLine) {
-  return commandLine.flagValue(kResponseFileFlag);
+const std::string* responseOutputPath(const CommandLine& commandLine) {
+  return commandLine.flagArgument(kResponseFileFlag);
 }
 
-void deliverResponse(const EncodedResponse& response, const CommandLine& commandLine) {
-  if (std::optional<std::string> path = responseOutputPath(commandLine)) {
+namespace detail {
+
+void writeResponseAndEnd(std::string_view text, bool ok, const CommandLine& commandLine) {
+  if (const std::string* path = responseOutputPath(commandLine)) {
     // A response file that cannot be written leaves no trace anywhere: the
     // caller learns from the exit status and the missing file.
-    (void)writeWholeFile(*path, response.json);
-    return;
+    (void)writeWholeFile(*path, text);
+  } else if (writeAll(STDOUT_FILENO, text)) {
+    (void)writeAll(STDOUT_FILENO, "\n");
   }
-  if (writeAll(STDOUT_FILENO, response.json)) (void)writeAll(STDOUT_FILENO, "\n");
+  endProcess(ok ? 0 : 1);
 }
 
-void emitEncoded(const EncodedResponse& response, const CommandLine& commandLine) {
-  deliverResponse(response, commandLine);
-  endProcess(response.ok ? 0 : 1);
-}
+}  // namespace detail
 
+void emitOutOfMemory(const CommandLine& commandLine) noexcept {
+  detail::writeResponseAndEnd(kOutOfMemoryResponse, false, commandLine);
+}
 }  // namespace tarnwick::shell

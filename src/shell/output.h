@@ -1,8 +1,10 @@
-// Writing the one response and ending the process.
+// Writing the one response and ending the process. Every response the
+// process gives leaves through emit.
 #pragma once
 
-#include <optional>
+#include <new>
 #include <string>
+#include <string_view>
 
 #include "protocol/error_codes.h"
 #include "protocol/json_codec.h"
@@ -11,37 +13,72 @@
 
 namespace tarnwick::shell {
 
-// A response ready to leave: its bytes, and the `ok` of the envelope it came
-// from (which decides the exit status even when encoding failed).
+// The answer to a request that needed more memory than the process may use.
+inline constexpr std::string_view kOutOfMemoryMessage =
+    "The bridge ran out of memory while answering the request; send a smaller request or allow the process more "
+    "memory.";
+
+// The same answer as finished response text, written when not even its
+// encoding can be allocated.
+inline constexpr std::string_view kOutOfMemoryResponse =
+    R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The bridge ran out of memory while answering the )"
+    R"(request; send a smaller request or allow the process more memory."}})";
+
+// A response as text, for callers that keep it (the fuzzer, tests): its
+// bytes, and whether the process would end with status 0.
 struct EncodedResponse {
   std::string json;
   bool ok = false;
 };
 
-// Encodes an envelope; a failure to encode gives the fixed ENCODE_FAILED text
-// and keeps the envelope's ok.
+// The response text emit writes for envelope, and the envelope's ok: a value
+// JSON cannot carry gives the fixed ENCODE_FAILED text (ok kept), running out
+// of memory gives kOutOfMemoryResponse (not ok).
 template <class Payload>
 EncodedResponse encodeEnvelope(const protocol::BridgeEnvelope<Payload>& envelope) {
   try {
     return {protocol::encodeJsonText(envelope), envelope.ok};
+  } catch (const std::bad_alloc&) {
+    return {std::string(kOutOfMemoryResponse), false};
   } catch (...) {
     return {std::string(protocol::kEncodeFailedResponse), envelope.ok};
   }
 }
 
-// The path after "--response-file", or nothing.
-std::optional<std::string> responseOutputPath(const CommandLine& commandLine);
+// The path after "--response-file", or nullptr. Allocates nothing.
+const std::string* responseOutputPath(const CommandLine& commandLine);
 
-// Writes the response to the response file (no line feed; a failed write is
-// ignored) or to standard output followed by one line feed.
-void deliverResponse(const EncodedResponse& response, const CommandLine& commandLine);
+namespace detail {
+// emit's last step: writes text to the response file (no line feed; a failed
+// write is ignored) or to standard output followed by one line feed, then
+// ends the process with status 0 for ok, else 1. Allocates nothing.
+[[noreturn]] void writeResponseAndEnd(std::string_view text, bool ok, const CommandLine& commandLine);
+}  // namespace detail
 
-// Writes the response and ends the process with status 0 for ok, else 1.
-[[noreturn]] void emitEncoded(const EncodedResponse& response, const CommandLine& commandLine);
-
+// Encodes envelope, writes it where the command line says and ends the
+// process with the status that matches what was written (see
+// encodeEnvelope). Never returns, never throws, and when memory runs out
+// still writes the out-of-memory response.
 template <class Payload>
-[[noreturn]] void emit(const protocol::BridgeEnvelope<Payload>& envelope, const CommandLine& commandLine) {
-  emitEncoded(encodeEnvelope(envelope), commandLine);
+[[noreturn]] void emit(const protocol::BridgeEnvelope<Payload>& envelope, const CommandLine& commandLine) noexcept {
+  // Not through encodeEnvelope: its fallback texts would need memory too.
+  std::string encoded;
+  std::string_view text;
+  bool ok = envelope.ok;
+  try {
+    encoded = protocol::encodeJsonText(envelope);
+    text = encoded;
+  } catch (const std::bad_alloc&) {
+    text = kOutOfMemoryResponse;
+    ok = false;
+  } catch (...) {
+    text = protocol::kEncodeFailedResponse;
+  }
+  detail::writeResponseAndEnd(text, ok, commandLine);
 }
+
+// Writes kOutOfMemoryResponse as emit would and ends the process with status
+// 1. Allocates nothing.
+[[noreturn]] void emitOutOfMemory(const CommandLine& commandLine) noexcept;
 
 }  // namespace tarnwick::shell

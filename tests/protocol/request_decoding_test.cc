@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/json_codec.h"
@@ -97,6 +98,29 @@ std::vector<Accepted> acceptedRequests() {
                    minimal()});
   cases.push_back({"DuplicateKeyLastWins", R"({"method":"sync","sourceMode":"native","method":"status"})",
                    minimal()});
+  cases.push_back({"DuplicateKeyReplacesAWrongValue", R"({"method":7,"sourceMode":"native","method":"status"})",
+                   minimal()});
+  {
+    BridgeRequest request = minimal("write");
+    request.items = std::vector<WritebackItem>{item("2", "steps", "S", "2")};
+    cases.push_back({"DuplicateItemsReplaceABadArray",
+                     R"({"method":"write","sourceMode":"native","items":[{"id":1}],"items":[)"
+                     R"({"id":"2","type":"steps","label":"S","value":"2"}]})",
+                     request});
+  }
+  cases.push_back({"FieldNamesInsideIgnoredValuesAreNotFields",
+                   R"({"extra":{"method":"sync","items":[1]},"method":"status","list":[{"sourceMode":1}],)"
+                   R"("sourceMode":"native"})",
+                   minimal()});
+  {
+    BridgeRequest request = minimal();
+    request.since = -0.0;
+    request.readTypes = std::vector<std::string>{};
+    cases.push_back({"NegativeZeroAndEmptyArray", R"({"method":"status","sourceMode":"native","since":-0,"readTypes":[]})",
+                     request});
+  }
+  cases.push_back({"DuplicateOptionalEndsNull",
+                   R"({"method":"status","sourceMode":"native","readTypes":[1],"readTypes":null})", minimal()});
   return cases;
 }
 
@@ -175,6 +199,33 @@ std::vector<Refused> refusedRequests() {
        "The request is not valid JSON at line 1, column 42: it holds a NUL byte."},
       {"NulWhereAValueBelongs", std::string("{\n\"method\":") + '\0' + "}",
        "The request is not valid JSON at line 2, column 10: it holds a NUL byte."},
+      // Record errors are reported in wire order, whatever their order in the
+      // text, and only once the whole text has parsed.
+      {"FirstInFieldOrderNotTextOrder", R"({"since":"x","sourceMode":1,"method":2})",
+       "The key 'method' must be a string, found a number."},
+      {"MissingBeatsALaterWrongType", R"({"sourceMode":"native","since":"x"})", "The key 'method' is missing."},
+      {"FirstBadItemWins",
+       kItemHead + R"({"id":"a","type":"steps","label":"L"},{"id":"b","type":"steps","label":"L","value":1}]})",
+       "The key 'items[0].value' is missing."},
+      {"ItemFieldsInFieldOrder", kItemHead + R"({"value":1,"label":2,"type":"steps","id":"a"}]})",
+       "The key 'items[0].label' must be a string, found a number."},
+      {"DuplicateKeyLastValueIsJudged", R"({"method":"status","sourceMode":"native","method":[]})",
+       "The key 'method' must be a string, found an array."},
+      {"SyntaxErrorBeatsARecordError", R"({"method":1,"sourceMode":"native",})",
+       "The request is not valid JSON at line 1, column 35: unexpected '}'; expected string literal."},
+      {"NulBeatsARecordError", std::string(R"({"method":1})") + '\0',
+       "The request is not valid JSON at line 1, column 13: it holds a NUL byte."},
+      {"ElementArrayInsideAnArray", R"({"method":"status","sourceMode":"native","readTypes":[["x"],"y"]})",
+       "The key 'readTypes[0]' must be a string, found an array."},
+      {"ScalarItemBeforeAGoodOne", kItemHead + "1," + kGoodItem + "]}",
+       "The key 'items[0]' must be an object, found a number."},
+      {"FieldNamesInsideAWrongValue", R"({"method":{"method":"status"},"sourceMode":"native"})",
+       "The key 'method' must be a string, found an object."},
+      {"DeeplyNestedWrongType", R"({"method":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
+       "The key 'method' must be a string, found an array."},
+      {"UnclosedDeepArray", std::string(100000, '['),
+       "The request is not valid JSON at line 1, column 100001: unexpected end of input; expected '[', '{', or a "
+       "literal."},
       {"NumberBeyondDouble", R"({"method":"status","sourceMode":"native","extra":-1e400})",
        "The request holds a number too large for a double: '-1e400'."},
   };
@@ -217,6 +268,76 @@ TEST(RequestDecodeMessageTest, NeverCarriesLibraryPrefixesOrRawBytes) {
         auto byte = static_cast<unsigned char>(c);
         EXPECT_TRUE(byte >= 0x20 && byte < 0x80) << message;
       }
+    }
+  }
+}
+
+TEST(RequestDecodeMessageTest, ManyItemsKeepTheirOrderAndIndexTheirErrors) {
+  const std::size_t count = 20000;
+  std::string json = kItemHead;
+  std::vector<WritebackItem> expected;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string id = std::to_string(i);
+    json += std::string(i ? "," : "") + R"({"id":")" + id + R"(","type":"steps","label":"Steps","value":")" + id + R"("})";
+    expected.push_back(item(id, "steps", "Steps", id));
+  }
+  EXPECT_EQ(decodeRequestText(json + "]}").items, expected);
+  try {
+    decodeRequestText(json + R"(,{"id":"x","type":"steps","label":"Steps","value":0},{"id":7}]})");
+    ADD_FAILURE() << "accepted an item whose value is a number";
+  } catch (const RequestDecodeError& error) {
+    EXPECT_STREQ(error.what(), "The key 'items[20000].value' must be a string, found a number.");
+  }
+}
+
+TEST(RecordDecodeMessageTest, IntegerFieldsTakeWholeNumbersOfEitherSign) {
+  using protocol::WriteResult;
+  EXPECT_EQ(protocol::decodeJsonText<WriteResult>(R"({"writtenCount":-5,"warnings":[]})").writtenCount, -5);
+  EXPECT_EQ(protocol::decodeJsonText<WriteResult>(R"({"writtenCount":1.0e2,"warnings":["w"]})"),
+            (WriteResult{100, {"w"}}));
+}
+
+// Record text other than the request is named as such in every sentence.
+TEST(RecordDecodeMessageTest, TextThatIsNotARecordIsNamedAsJsonText) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[]", "The JSON text must be a JSON object, found an array."},
+      {"{\"code\":", "The JSON text is not valid JSON at line 1, column 9: unexpected end of input; expected '[', "
+                      "'{', or a literal."},
+      {"{\"code\":1e999}", "The JSON text holds a number too large for a double: '1e999'."},
+  };
+  for (const auto& [json, message] : cases) {
+    try {
+      protocol::decodeJsonText<protocol::BridgeErrorPayload>(json);
+      ADD_FAILURE() << "accepted " << json;
+    } catch (const RequestDecodeError& error) {
+      EXPECT_EQ(std::string(error.what()), message);
+    }
+  }
+}
+
+// Nested records name their keys by the whole path, through optional
+// records and arrays of records alike.
+TEST(RecordDecodeMessageTest, NestedKeysAreNamedByTheirFullPath) {
+  struct Case {
+    std::string json;
+    std::string message;
+  };
+  const std::string head = R"({"ok":true,"data":{"permissions":{"read":true,"write":false},"readableTypes":[],)"
+                           R"("writableTypes":[],"records":[],"sourceMode":"native","lastSyncedAt":0,)";
+  const std::vector<Case> cases = {
+      {R"({"ok":true,"data":{"permissions":{"read":true}}})", "The key 'data.permissions.write' is missing."},
+      {head + R"("metrics":[{"key":"k","value":1,"unit":"u","label":"l","recordedAt":0},{"key":"k"}]}})",
+       "The key 'data.metrics[1].value' is missing."},
+      {head + R"("metrics":[{"key":"k","value":"1","unit":"u","label":"l","recordedAt":0}]}})",
+       "The key 'data.metrics[0].value' must be a number, found a string."},
+      {R"({"ok":false,"error":{"code":"C","message":7}})", "The key 'error.message' must be a string, found a number."},
+  };
+  for (const Case& c : cases) {
+    try {
+      protocol::decodeJsonText<protocol::BridgeEnvelope<protocol::SyncData>>(c.json);
+      ADD_FAILURE() << "accepted " << c.json;
+    } catch (const RequestDecodeError& error) {
+      EXPECT_EQ(std::string(error.what()), c.message);
     }
   }
 }

@@ -63,9 +63,14 @@ TEST(FlagRuleTest, TheProgramPathItselfCounts) {
 }
 
 TEST(FlagRuleTest, ResponsePathFollowsTheSameRule) {
-  EXPECT_EQ(shell::responseOutputPath(CommandLine({"t", "--response-file", "a", "--response-file", "b"})), "a");
-  EXPECT_EQ(shell::responseOutputPath(CommandLine({"t", "--response-file"})), std::nullopt);
-  EXPECT_EQ(shell::responseOutputPath(CommandLine({"t", "--request-file", "--response-file"})), std::nullopt);
+  auto responsePath = [](std::vector<std::string> arguments) -> std::optional<std::string> {
+    CommandLine commandLine(std::move(arguments));
+    const std::string* path = shell::responseOutputPath(commandLine);
+    return path ? std::optional<std::string>(*path) : std::nullopt;
+  };
+  EXPECT_EQ(responsePath({"t", "--response-file", "a", "--response-file", "b"}), "a");
+  EXPECT_EQ(responsePath({"t", "--response-file"}), std::nullopt);
+  EXPECT_EQ(responsePath({"t", "--request-file", "--response-file"}), std::nullopt);
 }
 
 TEST(FlagRuleTest, ArgvWithNullEntriesIsSafe) {

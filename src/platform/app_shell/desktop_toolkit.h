@@ -14,9 +14,10 @@
 
 namespace tarnwick::platform {
 
-// Bumped whenever anything in this file changes shape, so that a stale module
+// Bumped whenever anything in this file (or the sheet answer it carries)
+// changes shape, so that a stale module
 // left beside a newer bridge is refused instead of misread.
-inline constexpr int kDesktopToolkitInterfaceVersion = 1;
+inline constexpr int kDesktopToolkitInterfaceVersion = 2;
 
 // The module's file name, looked for in the bridge executable's directory.
 inline constexpr const char* kDesktopModuleFileName = "tarnwick-gtk-shell.so";
@@ -55,7 +56,8 @@ class DesktopToolkit {
 
   // Shows the sheet for content and calls answer exactly once, on the main
   // loop, with the person's decision. Any thread. A `dismissed` answer with
-  // empty maps is given when the window is closed without a decision.
+  // empty maps is given when the window is closed without a decision; a
+  // `failed` one, on any thread, when the display is lost.
   virtual void presentSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) = 0;
 };
 

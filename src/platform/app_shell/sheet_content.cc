@@ -78,6 +78,7 @@ PermissionSheetAnswer completedAnswer(const SheetContent& content, PermissionShe
     completed.readAllowed = choicesFor(content.readRows, answer.readAllowed);
     completed.shareAllowed = choicesFor(content.shareRows, answer.shareAllowed);
   }
+  if (answer.outcome == PermissionSheetAnswer::Outcome::failed) completed.failure = std::move(answer.failure);
   return completed;
 }
 

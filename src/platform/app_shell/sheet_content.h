@@ -24,7 +24,8 @@ SheetContent sheetContentFor(const PermissionSheetRequest& request);
 // answer as the store should see it. `allow` holds exactly one choice per
 // row of content: a row the toolkit left out is off, an identifier that is
 // no row is dropped (nothing can be granted that was not asked).
-// `dontAllow` and `dismissed` carry no choices.
+// `dontAllow` and `dismissed` carry no choices; `failed` carries only its
+// failure.
 PermissionSheetAnswer completedAnswer(const SheetContent& content, PermissionSheetAnswer answer);
 
 // A permission sheet shown by toolkit, which must outlive it. It answers

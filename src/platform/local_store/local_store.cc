@@ -211,6 +211,9 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
                            handler = std::move(handler), answer = std::move(answer)] {
         using Outcome = PermissionSheetAnswer::Outcome;
         if (answer.outcome == Outcome::dismissed) return handler(false, std::nullopt);
+        if (answer.outcome == Outcome::failed) {
+          return handler(false, HealthStoreError(HealthErrorCode::healthDataUnavailable, answer.failure));
+        }
         std::optional<HealthStoreError> error = capture(store->path_, [&] {
           Database& opened = store->writableDatabase();
           WriteTransaction transaction(opened);

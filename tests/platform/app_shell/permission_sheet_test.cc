@@ -37,26 +37,28 @@ class PermissionSheetTest : public ::testing::Test {
 #endif
   }
 
-  // Starts "authorize" with "--appkit" on store; the answer comes once the
-  // sheet has been dealt with.
-  std::future<ProcessResult> startAuthorize(const PrivateStore& store, const std::string& request) {
-    ProcessOptions options = store.options({"--appkit"}, display_->name());
+  // Starts "authorize" with "--appkit" on store, on the suite's display
+  // unless another is named; the answer comes once the sheet has been dealt
+  // with.
+  std::future<ProcessResult> startAuthorize(const PrivateStore& store, const std::string& request,
+                                            const std::string& display = "") {
+    ProcessOptions options = store.options({"--appkit"}, display.empty() ? display_->name() : display);
     options.standardInput = request;
     return std::async(std::launch::async,
                       [options] { return runProcess(builtProgram("tarnwick"), options); });
   }
 
-  ProcessResult xdotool(std::vector<std::string> arguments) {
+  ProcessResult xdotool(std::vector<std::string> arguments, const std::string& display = "") {
     ProcessOptions options;
     options.arguments = std::move(arguments);
-    options.environment["DISPLAY"] = display_->name();
+    options.environment["DISPLAY"] = display.empty() ? display_->name() : display;
     options.timeoutSeconds = 30;
     return runProcess(xdotool_, options);
   }
 
   // The sheet's X window id, once it is on screen.
-  std::string waitForSheet() {
-    ProcessResult found = xdotool({"search", "--sync", "--onlyvisible", "--name", "^Health Access$"});
+  std::string waitForSheet(const std::string& display = "") {
+    ProcessResult found = xdotool({"search", "--sync", "--onlyvisible", "--name", "^Health Access$"}, display);
     EXPECT_EQ(found.exitStatus, 0) << "the sheet did not appear";
     std::string window = found.standardOutput.substr(0, found.standardOutput.find('\n'));
     EXPECT_FALSE(window.empty());
@@ -65,11 +67,11 @@ class PermissionSheetTest : public ::testing::Test {
 
   // Gives the sheet the keyboard (there is no window manager to do it) and
   // types keys into it.
-  void type(const std::string& window, const std::vector<std::string>& keys) {
-    ASSERT_EQ(xdotool({"windowfocus", "--sync", window}).exitStatus, 0);
+  void type(const std::string& window, const std::vector<std::string>& keys, const std::string& display = "") {
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", window}, display).exitStatus, 0);
     std::vector<std::string> arguments{"key", "--delay", "120"};
     arguments.insert(arguments.end(), keys.begin(), keys.end());
-    ASSERT_EQ(xdotool(arguments).exitStatus, 0);
+    ASSERT_EQ(xdotool(arguments, display).exitStatus, 0);
   }
 
   static ProcessResult finished(std::future<ProcessResult>& run) {
@@ -215,6 +217,58 @@ TEST_F(PermissionSheetTest, ClosingTheSheetDecidesNothing) {
     ProcessResult result = finished(run);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, authorizeAnswer(false, "denied", kAllKeys, kAllKeys));
+    EXPECT_EQ(store.permissions(), undecidedPermissions());
+  }
+}
+
+// Losing the display under the sheet ends the request with one failure that
+// names the display, and decides nothing: the X server ends, the sheet's
+// client is killed, or another program destroys the sheet's window.
+TEST_F(PermissionSheetTest, LosingTheDisplayFailsTheRequestAndDecidesNothing) {
+  auto connectionLost = [](const std::string& display) {
+    return "The connection to the display '" + display +
+           "' was lost while the permission sheet was up, so nothing was recorded.";
+  };
+  struct Loss {
+    const char* name;
+    std::function<void(VirtualDisplay&, const std::string& window)> lose;
+    std::function<std::string(const std::string& display)> message;
+  };
+  std::vector<Loss> losses = {
+      {"the X server ends", [](VirtualDisplay& display, const std::string&) { display.kill(); }, connectionLost},
+      {"the sheet's client is killed",
+       [this](VirtualDisplay& display, const std::string& window) {
+         EXPECT_EQ(xdotool({"windowkill", window}, display.name()).exitStatus, 0);
+       },
+       connectionLost},
+  };
+#ifdef TARNWICK_DESTROY_WINDOW
+  losses.push_back({"another program destroys the sheet's window",
+                    [](VirtualDisplay& display, const std::string& window) {
+                      ProcessOptions options;
+                      options.arguments = {window};
+                      options.environment["DISPLAY"] = display.name();
+                      EXPECT_EQ(runProcess(TARNWICK_DESTROY_WINDOW, options).exitStatus, 0);
+                    },
+                    [](const std::string& display) {
+                      return "The display '" + display +
+                             "' reported an error in the permission sheet's window (another program may have "
+                             "destroyed it), so nothing was recorded.";
+                    }});
+#endif
+  for (const Loss& loss : losses) {
+    SCOPED_TRACE(loss.name);
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    PrivateStore store;
+    auto run = startAuthorize(store, kAuthorizeAll, display.name());
+    std::string window = waitForSheet(display.name());
+    type(window, {"space"}, display.name());
+    loss.lose(display, window);
+    ProcessResult result = finished(run);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.standardOutput, R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":")" +
+                                         loss.message(display.name()) + "\"}}\n");
     EXPECT_EQ(store.permissions(), undecidedPermissions());
   }
 }

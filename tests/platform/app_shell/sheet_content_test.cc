@@ -97,6 +97,7 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
        {{steps, false}, {weight, false}}, {{weight, false}}},
       {"don't allow carries no choices", {Outcome::dontAllow, {{steps, true}}, {{weight, true}}}, {}, {}},
       {"dismissed carries no choices", {Outcome::dismissed, {{steps, true}}, {}}, {}, {}},
+      {"failed carries only why", {Outcome::failed, {{steps, true}}, {}, "The display went away."}, {}, {}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
@@ -104,6 +105,7 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
     EXPECT_EQ(completed.outcome, test.given.outcome);
     EXPECT_EQ(completed.readAllowed, test.expectedRead);
     EXPECT_EQ(completed.shareAllowed, test.expectedShare);
+    EXPECT_EQ(completed.failure, test.given.failure);
   }
 }
 

@@ -60,6 +60,14 @@ VirtualDisplay::VirtualDisplay() {
   name_ = ":" + number;
 }
 
+void VirtualDisplay::kill() {
+  if (server_ <= 0) return;
+  ::kill(server_, SIGKILL);
+  int status = 0;
+  ::waitpid(server_, &status, 0);
+  server_ = -1;
+}
+
 VirtualDisplay::~VirtualDisplay() {
   if (server_ <= 0) return;
   ::kill(server_, SIGTERM);

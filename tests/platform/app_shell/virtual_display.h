@@ -20,6 +20,10 @@ class VirtualDisplay {
   // ":N", the value for DISPLAY.
   const std::string& name() const { return name_; }
 
+  // Ends the server at once, as a crash would: every client loses its
+  // connection. name() stays as it was.
+  void kill();
+
  private:
   pid_t server_ = -1;
   std::string name_;

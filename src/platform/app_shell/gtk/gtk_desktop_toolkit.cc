@@ -3,9 +3,11 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <string_view>
 #include <utility>
 
 #include "platform/app_shell/desktop_toolkit.h"
+#include "platform/app_shell/gtk/open_sheets.h"
 #include "platform/app_shell/gtk/permission_sheet_window.h"
 
 namespace tarnwick::platform::gtk {
@@ -50,18 +52,41 @@ class GtkDesktopToolkit final : public DesktopToolkit {
   void activate() override {}
 
   void presentSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) override {
-    queueOnMainLoop([content = std::move(content), answer = std::move(answer)]() mutable {
-      showPermissionSheet(std::move(content), std::move(answer));
+    // Open from now on, not only once on screen: a display lost before the
+    // main loop gets to the sheet must fail it as well.
+    unsigned long ticket = openSheet(std::move(answer));
+    if (ticket == 0) return;
+    queueOnMainLoop([content = std::move(content), ticket]() mutable {
+      showPermissionSheet(std::move(content),
+                          [ticket](PermissionSheetAnswer given) { answerSheet(ticket, std::move(given)); });
     });
   }
 };
 
 // The response is the bridge's only output: nothing GLib or GTK would say
 // may reach a terminal or a log.
-GLogWriterOutput discardStructuredLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
+// (Each record is still looked at: one of GDK's announces that it is about
+// to end the process.)
+std::string_view fieldText(const GLogField& field) {
+  if (!field.value) return {};
+  if (field.length < 0) return static_cast<const char*>(field.value);
+  return {static_cast<const char*>(field.value), static_cast<std::size_t>(field.length)};
+}
+
+GLogWriterOutput discardStructuredLog(GLogLevelFlags, const GLogField* fields, gsize count, gpointer) {
+  std::string_view domain;
+  std::string_view message;
+  for (gsize i = 0; i < count; ++i) {
+    std::string_view key = fields[i].key;
+    if (key == "GLIB_DOMAIN") domain = fieldText(fields[i]);
+    if (key == "MESSAGE") message = fieldText(fields[i]);
+  }
+  noticeToolkitLog(domain, message);
   return G_LOG_WRITER_HANDLED;
 }
-void discardLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+void discardLog(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+  noticeToolkitLog(domain ? domain : "", message ? message : "");
+}
 void discardPrint(const gchar*) {}
 
 void silenceToolkitOutput() {
@@ -82,6 +107,7 @@ extern "C" __attribute__((visibility("default"))) tarnwick::platform::DesktopToo
   // The locale must never change what the bridge writes.
   gtk_disable_setlocale();
   if (!gtk_init_check()) return nullptr;
+  gtk::watchForLostDisplay();
   // Lives for the rest of the process; the process ends with _exit.
   return new gtk::GtkDesktopToolkit;
 }
