@@ -44,8 +44,14 @@ class PermissionSheet {
 };
 
 // The sheet the application shell installed, or nullptr when none can be
-// shown (direct mode, or no display).
+// shown (direct mode, no display, no desktop module).
 std::shared_ptr<PermissionSheet> installedPermissionSheet();
 void installPermissionSheet(std::shared_ptr<PermissionSheet> sheet);
+
+// Why no sheet can be shown, as one sentence that says what to do: by
+// default that the bridge was not started with --appkit; the application
+// shell replaces it when it cannot reach a desktop.
+std::string permissionSheetUnavailableReason();
+void setPermissionSheetUnavailableReason(std::string reason);
 
 }  // namespace tarnwick::platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/app_shell/desktop_toolkit.h"
 #include "platform/application.h"
@@ -17,10 +18,19 @@ std::unique_ptr<Application> makeHeadlessApplication();
 // main loop owns the main thread and serves the main-thread queue.
 std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit);
 
-// The desktop module's toolkit, or nullptr when there is no display to show
-// a window on, the module is not beside the executable, cannot be loaded, is
-// of another interface version, or cannot start. Loads the module at most
-// once per call; call it once, on the main thread.
-DesktopToolkit* openDesktopToolkit();
+// The desktop module's toolkit, or why there is none.
+struct DesktopToolkitOpening {
+  DesktopToolkit* toolkit = nullptr;
+  // Without a toolkit: one sentence naming the cause (no display, the module
+  // missing or not loadable, the display not opening) and what to do.
+  std::string unavailableReason;
+};
+
+// Opens the desktop module's toolkit: none when there is no display to show
+// a window on, the module is not beside the executable or in ../lib/tarnwick,
+// cannot be loaded, is of another interface version, or cannot open the
+// display. Loads the module at most once per call; call it once, on the main
+// thread.
+DesktopToolkitOpening openDesktopToolkit();
 
 }  // namespace tarnwick::platform

@@ -2,6 +2,7 @@
 // desktop module can start, else the headless one, so that "--appkit" never
 // fails by itself.
 #include <atomic>
+#include <utility>
 
 #include "platform/app_shell/app_shell_factories.h"
 #include "platform/app_shell/sheet_content.h"
@@ -13,10 +14,12 @@ namespace {
 std::atomic<Application*> currentApplication{nullptr};
 
 Application* createApplication() {
-  if (DesktopToolkit* toolkit = openDesktopToolkit()) {
-    installPermissionSheet(makeToolkitPermissionSheet(*toolkit));
-    return makeDesktopApplication(*toolkit).release();
+  DesktopToolkitOpening opening = openDesktopToolkit();
+  if (opening.toolkit) {
+    installPermissionSheet(makeToolkitPermissionSheet(*opening.toolkit));
+    return makeDesktopApplication(*opening.toolkit).release();
   }
+  setPermissionSheetUnavailableReason(std::move(opening.unavailableReason));
   return makeHeadlessApplication().release();
 }
 

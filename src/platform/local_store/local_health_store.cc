@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/local_store/local_store.h"
+#include "protocol/utf8.h"
 #include "platform/local_store/serial_worker.h"
 
 namespace tarnwick::platform {
@@ -20,7 +21,7 @@ std::string whatIsWrong(const char* name) {
   const char* value = std::getenv(name);
   if (!value) return std::string(name) + " is not set";
   if (value[0] == '\0') return std::string(name) + " is empty";
-  return std::string(name) + " ('" + value + "') is not an absolute path";
+  return std::string(name) + " ('" + protocol::printableUtf8(value, 256) + "') is not an absolute path";
 }
 
 // The local store of a process whose environment gives it no place: look-ups

@@ -192,9 +192,7 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
       if (decided) return;
       sheet = installedPermissionSheet();
       if (!sheet) {
-        throw HealthStoreError(HealthErrorCode::healthDataUnavailable,
-                               "The permission sheet can only be shown when the bridge runs with --appkit (the "
-                               "application shell) on a display.");
+        throw HealthStoreError(HealthErrorCode::healthDataUnavailable, permissionSheetUnavailableReason());
       }
       writableDatabase();
     });

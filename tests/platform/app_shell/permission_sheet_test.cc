@@ -298,25 +298,44 @@ TEST_F(PermissionSheetTest, MethodsWithoutASheetAnswerAsInDirectMode) {
   }
 }
 
-// A bridge installed without its desktop module still runs "--appkit"; only
-// the sheet cannot be shown, and the store says so.
-TEST_F(PermissionSheetTest, WithoutTheModuleTheSheetFailsAsInDirectMode) {
-  PrivateStore store;
+// When the sheet cannot be shown, each cause gets its own sentence; the
+// request fails and nothing is decided. A bridge installed without its
+// desktop module still runs "--appkit" for everything else.
+TEST_F(PermissionSheetTest, EachReasonTheSheetCannotBeShownHasItsOwnSentence) {
   TemporaryDirectory install;
   std::filesystem::copy_file(builtProgram("tarnwick"), install.file("tarnwick"));
-
-  ProcessOptions direct = store.options({});
-  direct.standardInput = kAuthorizeAll;
-  ProcessResult expected = runProcess(builtProgram("tarnwick"), direct);
-  ProcessOptions shell = store.options({"--appkit"}, display_->name());
-  shell.standardInput = kAuthorizeAll;
-  ProcessResult actual = runProcess(install.file("tarnwick"), shell);
-
-  EXPECT_EQ(expected.exitStatus, 1);
-  EXPECT_NE(expected.standardOutput.find("permission sheet"), std::string::npos) << expected.standardOutput;
-  EXPECT_EQ(actual.standardOutput, expected.standardOutput);
-  EXPECT_EQ(actual.exitStatus, 1);
-  EXPECT_EQ(store.permissions(), undecidedPermissions());
+  struct Case {
+    std::string name;
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string display;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"no --appkit", builtProgram("tarnwick"), {}, display_->name(),
+       "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
+       "display."},
+      {"no display", builtProgram("tarnwick"), {"--appkit"}, "",
+       "The permission sheet needs a display, but neither DISPLAY nor WAYLAND_DISPLAY is set; run the bridge with "
+       "--appkit inside a desktop session."},
+      {"a display that does not open", builtProgram("tarnwick"), {"--appkit"}, ":7919",
+       "The permission sheet cannot open the display ':7919'; check that its server is running and that this user "
+       "may use it."},
+      {"no module", install.file("tarnwick"), {"--appkit"}, display_->name(),
+       "The permission sheet's module tarnwick-gtk-shell.so is neither beside the bridge nor in '" + install.path() +
+           "/../lib/tarnwick'; install it with the bridge."},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    PrivateStore store;
+    ProcessOptions options = store.options(test.arguments, test.display);
+    options.standardInput = kAuthorizeAll;
+    ProcessResult result = runProcess(test.program, options);
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.standardOutput,
+              R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":")" + test.message + "\"}}\n");
+    EXPECT_EQ(store.permissions(), undecidedPermissions());
+  }
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ TEST_F(LocalStorePermissions, WithoutASheetTheRequestFailsAndRecordsNothing) {
   ASSERT_TRUE(result.error);
   EXPECT_TRUE(result.error->is(health::HealthErrorCode::healthDataUnavailable));
   EXPECT_STREQ(result.error->what(),
-               "The permission sheet can only be shown when the bridge runs with --appkit (the application shell) on a display.");
+               "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
+               "display.");
   EXPECT_EQ(recorded(kSteps), TypeAccess{});
   EXPECT_EQ(recorded(kBodyMass), TypeAccess{});
 }
