@@ -13,21 +13,13 @@
 
 #include "shell/output.h"
 #include "support/bridge_process.h"
+#include "support/sanitizers.h"
 #include "support/temporary_directory.h"
 
 namespace tarnwick::testing {
 namespace {
 
 using nlohmann::json;
-
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 constexpr const char* kPrlimit = "/usr/bin/prlimit";
 constexpr long long kMebibyte = 1024 * 1024;

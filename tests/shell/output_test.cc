@@ -13,6 +13,7 @@
 
 #include "protocol/json_codec.h"
 #include "shell/output.h"
+#include "support/sanitizers.h"
 #include "support/temporary_directory.h"
 
 namespace tarnwick::testing {
@@ -21,15 +22,6 @@ namespace {
 using protocol::BridgeEnvelope;
 using protocol::StatusData;
 using FailureEnvelope = BridgeEnvelope<StatusData>;
-
-#ifndef __has_feature
-#define __has_feature(feature) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 std::string contentOf(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
