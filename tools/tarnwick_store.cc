@@ -259,8 +259,10 @@ constexpr Command kCommands[] = {
 };
 
 void printHelp() {
-  std::cout << "usage: tarnwick-store [--store PATH] COMMAND [ARGUMENTS]\n\n"
-               "Looks after the local health store (default: $XDG_DATA_HOME/tarnwick/health.sqlite3).\n"
+  std::cout << "usage: tarnwick-store [--store PATH] COMMAND [ARGUMENTS]\n"
+               "       tarnwick-store --help | --version\n\n"
+               "Looks after the local health store: $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an\n"
+               "absolute path, else $HOME/.local/share/tarnwick/health.sqlite3; --store PATH names another file.\n"
                "Metric keys: steps sleep heart_rate hrv weight glucose workout.\n"
                "Sample lines: {\"type\":\"heart_rate\",\"value\":72,\"unit\":\"count/min\",\"start\":MS,\"end\":MS}\n"
                "  {\"type\":\"sleep\",\"value\":RAW,\"start\":MS,\"end\":MS}\n"

@@ -166,6 +166,11 @@ TEST_F(StoreTool, UsageErrorsExitOneWithOneLine) {
   ProcessResult help = tool({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.standardOutput.find("generate --days N"), std::string::npos);
+  // The location rule as `path` applies it: the data home first, then HOME.
+  EXPECT_NE(help.standardOutput.find("$XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an\nabsolute path, "
+                                     "else $HOME/.local/share/tarnwick/health.sqlite3"),
+            std::string::npos)
+      << help.standardOutput;
 }
 
 TEST_F(StoreTool, DemoFillsAFortnightThatTheBridgeSyncs) {
