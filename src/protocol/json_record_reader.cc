@@ -10,8 +10,8 @@
 // given twice counts by its last value, errors included.
 #include "protocol/json_codec.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <limits>
@@ -234,7 +234,7 @@ class RecordFrame final : public Frame {
   Record& record_;
   std::string path_;
   std::size_t field_ = kNoField;
-  std::uint32_t seen_ = 0;  // one bit per field, in wire order
+  std::uint32_t seen_ = 0;  // one bit per field, in wire order; records have at most a dozen
   // Errors are rare; a list keeps the common case free of allocations.
   std::vector<std::pair<std::size_t, std::string>> errors_;
 };
