@@ -10,8 +10,10 @@
 // given twice counts by its last value, errors included.
 #include "protocol/json_codec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -232,11 +234,16 @@ class RecordFrame final : public Frame {
   Record& record_;
   std::string path_;
   std::size_t field_ = kNoField;
-  std::uint32_t seen_ = 0;  // one bit per field, in wire order
+  std::uint32_t seen_ = 0;  // one bit per field, in wire order; records have at most a dozen
   // Errors are rare; a list keeps the common case free of allocations.
   std::vector<std::pair<std::size_t, std::string>> errors_;
 };
 
+// Elements are gathered in chunks of fixed capacity and moved into the
+// vector when the array ends, one chunk at a time: growing the vector as they
+// came would hold its old and its new copy at once, twice the array at its
+// largest. A chunk never reallocates, so an element stays where it is while
+// its own frame fills it.
 template <class T>
 class ArrayFrame final : public Frame {
  public:
@@ -246,33 +253,56 @@ class ArrayFrame final : public Frame {
 
   void readScalar(Scalar& value) override {
     if (!error_.empty()) return;
-    T& element = elements_.emplace_back();
-    noteError(protocol::readScalar(element, value, Where{path_, {}, elements_.size() - 1}));
+    T& element = nextElement();
+    noteError(protocol::readScalar(element, value, Where{path_, {}, count_ - 1}));
   }
 
   std::unique_ptr<Frame> open(bool isObject) override {
     if (!error_.empty()) return nullptr;  // only the first error counts
-    T& element = elements_.emplace_back();
+    T& element = nextElement();
     std::string error;
-    std::unique_ptr<Frame> child = openValue(element, isObject, Where{path_, {}, elements_.size() - 1}, error);
+    std::unique_ptr<Frame> child = openValue(element, isObject, Where{path_, {}, count_ - 1}, error);
     noteError(std::move(error));
     return child;
   }
 
   void childEnded(std::string error) override { noteError(std::move(error)); }
 
-  std::string end() override { return std::move(error_); }
+  std::string end() override {
+    if (!error_.empty()) return std::move(error_);
+    elements_.reserve(count_);
+    for (std::vector<T>& chunk : chunks_) {
+      std::move(chunk.begin(), chunk.end(), std::back_inserter(elements_));
+      std::vector<T>().swap(chunk);
+    }
+    return {};
+  }
 
  private:
+  // Small arrays stay small: chunks start at a few elements and double.
+  static constexpr std::size_t kFirstChunk = 8;
+  static constexpr std::size_t kLargestChunk = 4096;
+
+  T& nextElement() {
+    if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
+      std::size_t capacity = chunks_.empty() ? kFirstChunk : std::min(2 * chunks_.back().capacity(), kLargestChunk);
+      chunks_.emplace_back().reserve(capacity);
+    }
+    ++count_;
+    return chunks_.back().emplace_back();
+  }
+
   // After the first error the elements are of no more use: the read will fail.
   void noteError(std::string error) {
     if (error.empty() || !error_.empty()) return;
     error_ = std::move(error);
-    std::vector<T>().swap(elements_);
+    std::vector<std::vector<T>>().swap(chunks_);
   }
 
   std::vector<T>& elements_;
   std::string path_;
+  std::vector<std::vector<T>> chunks_;
+  std::size_t count_ = 0;
   std::string error_;
 };
 

@@ -43,6 +43,9 @@ protocol::WriteResult writeSamples(const protocol::BridgeRequest& request) {
   protocol::WriteResult result;
   std::vector<health::Sample> samples;
   if (request.items) {
+    // A large backfill makes hundreds of megabytes of samples; growing the
+    // vector would hold the old and the new copy at once.
+    samples.reserve(request.items->size());
     for (const protocol::WritebackItem& item : *request.items) {
       if (!isWritebackType(item.type)) {
         result.warnings.push_back(unsupportedTypeWarning(item.type));
