@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "support/bridge_process.h"
 
 namespace tarnwick::testing {
@@ -17,6 +23,27 @@ TEST(StatusSmokeTest, NativeStatusAnswersWithTheSevenKeys) {
             R"("writableTypes":["steps","sleep","heart_rate","hrv","weight","glucose","workout"],)"
             R"("sourceMode":"Native"}})"
             "\n");
+}
+
+// Under CTest the process suites leave each bridge run for the schema check;
+// a run that leaves nothing would let the check pass on nothing.
+TEST(StatusSmokeTest, BridgeRunsAreLeftForTheSchemaCheck) {
+  const char* folder = std::getenv("TARNWICK_TEST_TRANSCRIPTS");
+  if (!folder) GTEST_SKIP() << "TARNWICK_TEST_TRANSCRIPTS is set by CTest only";
+  const std::string request = R"({"method":"status","sourceMode":"transcribed"})";
+  ProcessOptions options;
+  options.standardInput = request;
+  ProcessResult result = runProcess(builtProgram("tarnwick"), options);
+  bool found = false;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".request") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    if (std::string(std::istreambuf_iterator<char>(in), {}) != request) continue;
+    std::filesystem::path response = entry.path();
+    std::ifstream out(response.replace_extension(".response"), std::ios::binary);
+    found = std::string(std::istreambuf_iterator<char>(out), {}) == result.standardOutput;
+  }
+  EXPECT_TRUE(found) << "no transcript of the run in " << folder;
 }
 
 }  // namespace

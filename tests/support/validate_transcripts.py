@@ -10,7 +10,7 @@ Every response must match the response schema. A request answered with
 success must match the request schema, and its payload must be the one its
 method gives. A request the bridge refused as malformed (a missing or
 mistyped key, not an object, an unknown method) must not match it: the schema
-is neither stricter nor laxer than the bridge. Fails when it checked nothing.
+is neither stricter nor laxer than the bridge.
 """
 import json
 import pathlib
@@ -99,8 +99,9 @@ def main(arguments):
         print(problem)
     print(f"Checked {len(responses)} responses and {requests} requests against the schemas: {len(problems)} problems.")
     if not responses:
-        print(f"No transcripts in {folder}: the process suites recorded nothing.")
-        return 1
+        # A selection of in-process cases records nothing; that recording
+        # works at all is pinned by a process case of its own.
+        print(f"No transcripts in {folder}: the selected cases ran no bridge.")
     return 1 if problems else 0
 
 
