@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "health/health_store.h"
+#include "health/instant.h"
 #include "protocol/envelope_shape.h"
 #include "shell/bridge.h"
 #include "support/fake_health_store.h"
@@ -15,10 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A fresh store per input: its answers do not depend on earlier inputs, and
   // its destructor joins the threads its callbacks ran on.
   testing::FakeHealthStore store;
-  health::setHealthStoreForTesting(&store);
-  shell::EncodedResponse response =
-      shell::respondToBytes(std::string_view(reinterpret_cast<const char*>(data), size));
-  health::setHealthStoreForTesting(nullptr);
+  shell::EncodedResponse response = shell::respondToBytes(std::string_view(reinterpret_cast<const char*>(data), size),
+                                                          store, health::systemClock());
 
   if (protocol::envelopeShapeProblem(response.json)) __builtin_trap();
   // The exit status follows ok; the bytes must say the same, unless they are

@@ -191,7 +191,7 @@ std::int64_t fillSynthetic(Database& database, int days) {
   remove.bind(1, tools::kWatchSource).bind(2, tools::kPhoneSource).run();
   platform::local_store::SampleWriter writer(database);
   std::int64_t count = 0;
-  tools::synthesiseHistory(lookups(), days, health::currentInstant(), [&](const health::Sample& sample) {
+  tools::synthesiseHistory(lookups(), days, health::systemClock().now(), [&](const health::Sample& sample) {
     writer.add(sample);
     ++count;
   });

@@ -1,6 +1,5 @@
 #include "authorization/authorization_request.h"
 
-#include <optional>
 #include <utility>
 
 #include "authorization/permission_sets.h"
@@ -21,22 +20,15 @@ constexpr const char* kImportOnly = "import-only";
 
 // One permission request, awaited; the store's error wins over its flag.
 bool askStore(health::HealthStore& store, const PermissionSets& sets) {
-  return health::withContinuation<bool>("requestAuthorization", [&](const health::Continuation<bool>& continuation) {
-    store.requestAuthorization(sets.share, sets.requested(),
-                               [continuation](bool success, std::optional<health::HealthStoreError> error) {
-                                 if (error) {
-                                   continuation.resumeThrowing(std::make_exception_ptr(*error));
-                                 } else {
-                                   continuation.resume(success);
-                                 }
-                               });
+  return health::awaitStoreCall<bool>("requestAuthorization", [&](health::CompletionHandler handler) {
+    store.requestAuthorization(sets.share, sets.requested(), std::move(handler));
   });
 }
 
 }  // namespace
 
-AuthorizationData requestAuthorization(const protocol::BridgeRequest& request) {
-  // An import connection has no store to ask; not even opening it keeps an
+AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, health::HealthStore& store) {
+  // An import connection has no store to ask; not even calling it keeps an
   // import-only caller from creating one.
   if (!protocol::isNativeConnection(request.sourceMode)) {
     return AuthorizationData{false, kImportOnly, {}, {}, request.sourceMode};
@@ -44,7 +36,6 @@ AuthorizationData requestAuthorization(const protocol::BridgeRequest& request) {
 
   const std::vector<std::string>& readKeys = request.readTypes ? *request.readTypes : health::readableTypes();
   const std::vector<std::string>& writeKeys = request.writeTypes ? *request.writeTypes : health::writableTypes();
-  health::HealthStore& store = health::healthStore();
   PermissionSets sets = resolvePermissionSets(store, readKeys, writeKeys);
 
   // Nothing the store could be asked about: the lists go back as sent, and

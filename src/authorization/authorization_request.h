@@ -2,12 +2,14 @@
 // write the requested metrics.
 #pragma once
 
+#include "health/health_store.h"
 #include "protocol/records.h"
 
 namespace tarnwick::authorization {
 
-// Asks through healthStore() unless the connection is not native or nothing
-// resolvable was requested. Store errors pass through unchanged.
-protocol::AuthorizationData requestAuthorization(const protocol::BridgeRequest& request);
+// Asks store unless the connection is not native (then the store is not
+// called at all) or nothing resolvable was requested. Store errors pass
+// through unchanged.
+protocol::AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, health::HealthStore& store);
 
 }  // namespace tarnwick::authorization

@@ -1,7 +1,8 @@
 // A one-shot continuation: the bridge's way of waiting for a store handler.
 // The waiting thread blocks (no spinning) until the handler, on whatever
 // thread the store calls it, resumes it exactly once with a value or an
-// error. A second resume is a programming error and throws.
+// error. A second resume is a programming error and throws. awaitStoreCall
+// is the one way a store call is waited for.
 #pragma once
 
 #include <condition_variable>
@@ -14,6 +15,8 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+
+#include "health/health_store.h"
 
 namespace tarnwick::health {
 
@@ -69,6 +72,25 @@ T withContinuation(std::string_view label, Start&& start) {
   Continuation<T> continuation(label);
   std::forward<Start>(start)(continuation);
   return continuation.wait();
+}
+
+// Makes one store call and waits for its handler. `call(handler)` passes the
+// store a handler of (Value, std::optional<HealthStoreError>), the shape of
+// every store handler; the error, when there is one, is thrown here
+// unchanged, winning over any value delivered with it; otherwise the value is
+// returned.
+template <class Value, class Call>
+Value awaitStoreCall(std::string_view label, Call&& call) {
+  return withContinuation<Value>(label, [&](const Continuation<Value>& continuation) {
+    // The handler runs on a store thread: it only resumes the waiter.
+    std::forward<Call>(call)([continuation](Value value, std::optional<HealthStoreError> error) {
+      if (error) {
+        continuation.resumeThrowing(std::make_exception_ptr(std::move(*error)));
+      } else {
+        continuation.resume(std::move(value));
+      }
+    });
+  });
 }
 
 }  // namespace tarnwick::health

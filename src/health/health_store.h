@@ -179,15 +179,4 @@ class HealthStore {
   virtual void saveObjects(std::vector<Sample> objects, CompletionHandler handler) = 0;
 };
 
-// The process-wide store, created on first use by a thread-safe one-time
-// initialisation. Paths that never need the store never call this.
-HealthStore& healthStore();
-
-// Defined by the platform layer: the store this build talks to.
-std::unique_ptr<HealthStore> makePlatformHealthStore();
-
-// For tests and the fuzzer: makes healthStore() return `store` (not owned)
-// instead of creating the platform's. nullptr restores the default.
-void setHealthStoreForTesting(HealthStore* store);
-
 }  // namespace tarnwick::health

@@ -1,6 +1,5 @@
 #include "health/instant.h"
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -8,12 +7,13 @@
 namespace tarnwick::health {
 namespace {
 
-std::atomic<ClockFunction> installedClock{nullptr};
-
-Instant systemNow() {
-  auto since1970 = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration<double>(since1970).count();
-}
+class SystemClock final : public Clock {
+ public:
+  Instant now() const override {
+    auto since1970 = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(since1970).count();
+  }
+};
 
 // mktime answers -1 both on failure and for the last second of 1969; on
 // success it has normalised `expected` to the local time of its answer.
@@ -27,12 +27,10 @@ bool isLocalTime(std::time_t seconds, const std::tm& expected) {
 
 }  // namespace
 
-Instant currentInstant() {
-  ClockFunction clock = installedClock.load(std::memory_order_acquire);
-  return clock ? clock() : systemNow();
+const Clock& systemClock() {
+  static const SystemClock clock;
+  return clock;
 }
-
-void setClockForTesting(ClockFunction clock) { installedClock.store(clock, std::memory_order_release); }
 
 Instant calendarDaysBefore(Instant instant, int days) {
   const Instant fallback = instant - static_cast<double>(days) * 86400.0;

@@ -11,13 +11,17 @@ using Instant = double;
 constexpr double toMilliseconds(Instant instant) { return instant * 1000.0; }
 constexpr Instant fromMilliseconds(double milliseconds) { return milliseconds / 1000.0; }
 
-// The current instant, read from the system clock (or from the clock a test
-// installed). Every call is a new reading.
-Instant currentInstant();
+// Where "now" comes from. Handlers are given one: the process passes the
+// system clock, tests a clock whose readings they choose.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // The current instant. Every call is a new reading; any thread.
+  virtual Instant now() const = 0;
+};
 
-// Replaces the clock for tests; nullptr restores the system clock.
-using ClockFunction = Instant (*)();
-void setClockForTesting(ClockFunction clock);
+// The system's wall clock. Lives for the whole process.
+const Clock& systemClock();
 
 // The instant `days` calendar days before `instant` in the local time zone
 // (TZ), keeping the wall-clock time across daylight-saving changes. Returns

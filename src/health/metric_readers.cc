@@ -59,14 +59,14 @@ std::optional<MetricReading> latestQuantitySample(HealthStore& store, std::strin
   return reading;
 }
 
-std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since) {
+std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since, const Clock& clock) {
   std::optional<ObjectType> type = quantityType(store, "steps");
   if (!type) return std::nullopt;
-  double steps = cumulativeStepCount(store, *type, since);
-  return protocol::MetricPayload{"steps", steps, "steps", "Steps", toMilliseconds(currentInstant())};
+  double steps = cumulativeStepCount(store, *type, since, clock);
+  return protocol::MetricPayload{"steps", steps, "steps", "Steps", toMilliseconds(clock.now())};
 }
 
-std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since) {
+std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since, const Clock& clock) {
   std::optional<ObjectType> type = store.categoryTypeForIdentifier(kSleepAnalysisIdentifier);
   if (!type) return std::nullopt;
   // The window is on end dates, so a night that began before it counts in
@@ -83,7 +83,7 @@ std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Insta
     minutes += (sample.endDate - sample.startDate) / 60.0;
   }
   if (!kept || !(minutes > 0)) return std::nullopt;
-  return protocol::MetricPayload{"sleep", minutes, "min", "Sleep", toMilliseconds(currentInstant())};
+  return protocol::MetricPayload{"sleep", minutes, "min", "Sleep", toMilliseconds(clock.now())};
 }
 
 std::optional<MetricReading> latestWorkout(HealthStore& store) {

@@ -29,15 +29,16 @@ struct MetricReading {
 std::optional<MetricReading> latestQuantitySample(HealthStore& store, std::string_view key);
 
 // The step total of samples starting in [since, now), recorded when the
-// total arrived. Nothing only when the store has no step type; an empty
-// window is the value 0.
-std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since);
+// total arrived (both read from `clock`). Nothing only when the store has no
+// step type; an empty window is the value 0.
+std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since, const Clock& clock);
 
 // The minutes of every sleep-analysis sample that ends at or after `since`,
 // whatever its category value, each counted whole (overlaps and a start
 // before `since` included). Nothing when the store has no sleep type, no
-// sample ends in the window, or the total is not positive.
-std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since);
+// sample ends in the window, or the total is not positive. Recorded at
+// `clock`'s reading once the total is known.
+std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since, const Clock& clock);
 
 // The newest workout (by start date, of any age) as its minutes (at least 1)
 // with a "Workout summary" record. Nothing when the store holds no workout.

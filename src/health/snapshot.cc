@@ -12,27 +12,28 @@
 namespace tarnwick::health {
 namespace {
 
-protocol::SyncData importSnapshot() {
+protocol::SyncData importSnapshot(const Clock& clock) {
   protocol::SyncData data;
   data.permissions = {false, false};
   data.sourceMode = "import";
-  data.lastSyncedAt = toMilliseconds(currentInstant());
+  data.lastSyncedAt = toMilliseconds(clock.now());
   return data;
 }
 
 }  // namespace
 
-Instant defaultSince(const protocol::BridgeRequest& request) {
+Instant defaultSince(const protocol::BridgeRequest& request, const Clock& clock) {
   if (request.since) return fromMilliseconds(*request.since);
-  return calendarDaysBefore(currentInstant(), 7);
+  return calendarDaysBefore(clock.now(), 7);
 }
 
-protocol::SyncData readSnapshot(const protocol::BridgeRequest& request) {
-  // Checked before anything else: an import connection must not create the
-  // store (on a machine without one that would leave a database behind).
-  if (!protocol::isNativeConnection(request.sourceMode)) return importSnapshot();
+protocol::SyncData readSnapshot(const protocol::BridgeRequest& request, HealthStore& store, const Clock& clock) {
+  // Checked before anything else: an import connection must not call the
+  // store, which is made on its first call (on a machine without one that
+  // would leave a database behind).
+  if (!protocol::isNativeConnection(request.sourceMode)) return importSnapshot(clock);
 
-  const Instant since = defaultSince(request);
+  const Instant since = defaultSince(request, clock);
   const std::vector<std::string> keys =
       request.readTypes && !request.readTypes->empty() ? *request.readTypes : readableTypes();
   auto wanted = [&](std::string_view key) { return std::find(keys.begin(), keys.end(), key) != keys.end(); };
@@ -49,18 +50,18 @@ protocol::SyncData readSnapshot(const protocol::BridgeRequest& request) {
 
   // The order is fixed whatever the order of the request's keys; an error
   // from any reader abandons the whole snapshot.
-  if (wanted("steps")) addMetric(aggregatedSteps(healthStore(), since));
-  if (wanted("sleep")) addMetric(aggregatedSleep(healthStore(), since));
+  if (wanted("steps")) addMetric(aggregatedSteps(store, since, clock));
+  if (wanted("sleep")) addMetric(aggregatedSleep(store, since, clock));
   for (std::string_view key : {"heart_rate", "hrv", "weight", "glucose"}) {
-    if (wanted(key)) add(latestQuantitySample(healthStore(), key));
+    if (wanted(key)) add(latestQuantitySample(store, key));
   }
-  if (wanted("workout")) add(latestWorkout(healthStore()));
+  if (wanted("workout")) add(latestWorkout(store));
 
   data.permissions = {!data.metrics.empty() || !data.records.empty(), true};
   data.readableTypes = keys;
   data.writableTypes = writableTypes();
   data.sourceMode = "native";
-  data.lastSyncedAt = toMilliseconds(currentInstant());
+  data.lastSyncedAt = toMilliseconds(clock.now());
   return data;
 }
 

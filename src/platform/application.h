@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "platform/permission_sheet.h"
+
 namespace tarnwick::platform {
 
 // How the application appears to the person: `accessory` has no dock or
@@ -43,9 +45,6 @@ class Application {
   // thread).
   static Application& sharedApplication();
 
-  // The application object if one has been created, else nullptr.
-  static Application* current();
-
   virtual void setActivationPolicy(ActivationPolicy policy) = 0;
   // Not owned; must outlive the event loop.
   virtual void setDelegate(ApplicationDelegate* delegate) = 0;
@@ -55,6 +54,9 @@ class Application {
   virtual void run(MainThreadQueue& mainQueue) = 0;
   // Brings the application to the front even while another one is active.
   virtual void activateIgnoringOtherApps(bool ignoreOtherApps) = 0;
+  // The permission sheet this application can show, or why it can show
+  // none; the same answer on every call. Any thread.
+  virtual PermissionSheetOffer permissionSheet() const = 0;
 };
 
 }  // namespace tarnwick::platform

@@ -1,12 +1,13 @@
 // The permission sheet: the window in which the person decides what the
 // application may read and write. The local store shows it when a request
-// names a type that is still undecided; the application shell provides it.
+// names a type that is still undecided; the application object provides it.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "health/object_types.h"
@@ -43,15 +44,19 @@ class PermissionSheet {
   virtual void present(PermissionSheetRequest request, std::function<void(PermissionSheetAnswer)> answer) = 0;
 };
 
-// The sheet the application shell installed, or nullptr when none can be
-// shown (direct mode, no display, no desktop module).
-std::shared_ptr<PermissionSheet> installedPermissionSheet();
-void installPermissionSheet(std::shared_ptr<PermissionSheet> sheet);
+// Why no sheet can be shown when the bridge runs without the application
+// shell.
+inline constexpr std::string_view kSheetNeedsAppShellReason =
+    "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
+    "display.";
 
-// Why no sheet can be shown, as one sentence that says what to do: by
-// default that the bridge was not started with --appkit; the application
-// shell replaces it when it cannot reach a desktop.
-std::string permissionSheetUnavailableReason();
-void setPermissionSheetUnavailableReason(std::string reason);
+// What a store asks the person with: the sheet the application object shows,
+// or, when none can be shown (direct mode, no display, no desktop module),
+// the one sentence that says why and what to do. Given to the store when it
+// is made.
+struct PermissionSheetOffer {
+  std::shared_ptr<PermissionSheet> sheet;  // nullptr when none can be shown
+  std::string unavailableReason = std::string(kSheetNeedsAppShellReason);
+};
 
 }  // namespace tarnwick::platform

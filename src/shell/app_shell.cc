@@ -1,7 +1,7 @@
 #include "shell/app_shell.h"
 
-#include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "shell/bridge.h"
 #include "shell/main_queue.h"
@@ -9,16 +9,16 @@
 namespace tarnwick::shell {
 
 void BridgeAppDelegate::applicationDidFinishLaunching() {
-  platform::Application* application = platform::Application::current();
-  if (!application) std::abort();  // unreachable: launching implies an application object
-  application->activateIgnoringOtherApps(true);
-  std::thread([] { runBridge(); }).detach();
+  application_.activateIgnoringOtherApps(true);
+  std::thread([this, sheet = application_.permissionSheet()]() mutable {
+    runBridge(commandLine_, std::move(sheet));
+  }).detach();
 }
 
-void runApplicationShell() {
-  // Held for the rest of the process: it stays the application's delegate.
-  static BridgeAppDelegate delegate;
+void runApplicationShell(const CommandLine& commandLine) {
   platform::Application& application = platform::Application::sharedApplication();
+  // Held for the rest of the process: it stays the application's delegate.
+  static BridgeAppDelegate delegate(commandLine, application);
   application.setActivationPolicy(platform::ActivationPolicy::accessory);
   application.setDelegate(&delegate);
   application.run(MainQueue::forApplication());

@@ -8,7 +8,9 @@
 #include <type_traits>
 
 #include "authorization/authorization_request.h"
+#include "health/deferred_health_store.h"
 #include "health/snapshot.h"
+#include "platform/platform_store.h"
 #include "protocol/bridge_runtime_error.h"
 #include "protocol/error_codes.h"
 #include "protocol/source_mode.h"
@@ -55,24 +57,47 @@ struct KeepText {
 template <class Finish>
 using Finished = std::invoke_result_t<const Finish&, const FailureEnvelope&>;
 
+// What a handler may use besides its request.
+struct HandlerInputs {
+  health::HealthStore& store;
+  const health::Clock& clock;
+};
+
+// Each handler with just what it uses. The request is handed over, so that
+// "write" can let its items go as it converts them.
+StatusData handleStatus(BridgeRequest request, const HandlerInputs&) { return statusReport(request); }
+
+protocol::AuthorizationData handleAuthorize(BridgeRequest request, const HandlerInputs& inputs) {
+  return authorization::requestAuthorization(request, inputs.store);
+}
+
+protocol::SyncData handleSync(BridgeRequest request, const HandlerInputs& inputs) {
+  return health::readSnapshot(request, inputs.store, inputs.clock);
+}
+
+protocol::WriteResult handleWrite(BridgeRequest request, const HandlerInputs& inputs) {
+  return writeback::writeSamples(std::move(request), inputs.store, inputs.clock);
+}
+
 template <auto Handler, class Finish>
-Finished<Finish> answerWith(const BridgeRequest& request, const Finish& finish) {
-  return finish(BridgeEnvelope<decltype(Handler(request))>::success(Handler(request)));
+Finished<Finish> answerWith(BridgeRequest request, const HandlerInputs& inputs, const Finish& finish) {
+  using Payload = decltype(Handler(std::move(request), inputs));
+  return finish(BridgeEnvelope<Payload>::success(Handler(std::move(request), inputs)));
 }
 
 template <class Finish>
 struct BridgeMethod {
   std::string_view name;
-  Finished<Finish> (*answer)(const BridgeRequest&, const Finish&);
+  Finished<Finish> (*answer)(BridgeRequest, const HandlerInputs&, const Finish&);
 };
 
 // The methods, matched in this order against the lower-cased method name.
 template <class Finish>
 constexpr BridgeMethod<Finish> kMethods[] = {
-    {"status", answerWith<statusReport, Finish>},
-    {"authorize", answerWith<authorization::requestAuthorization, Finish>},
-    {"sync", answerWith<health::readSnapshot, Finish>},
-    {"write", answerWith<writeback::writeSamples, Finish>},
+    {"status", answerWith<handleStatus, Finish>},
+    {"authorize", answerWith<handleAuthorize, Finish>},
+    {"sync", answerWith<handleSync, Finish>},
+    {"write", answerWith<handleWrite, Finish>},
 };
 
 FailureEnvelope failure(std::string_view code, std::string message) {
@@ -124,25 +149,31 @@ Finished<Finish> answerCatching(const Finish& finish, Work&& work) {
 }
 
 template <class Finish>
-Finished<Finish> dispatch(const BridgeRequest& request, const Finish& finish) {
+Finished<Finish> dispatch(BridgeRequest request, const HandlerInputs& inputs, const Finish& finish) {
   std::string method = protocol::lowercased(request.method);
   for (const BridgeMethod<Finish>& candidate : kMethods<Finish>) {
-    if (candidate.name == method) return candidate.answer(request, finish);
+    if (candidate.name == method) return candidate.answer(std::move(request), inputs, finish);
   }
   return finish(failure(protocol::kInvalidMethodCode, std::string(protocol::kInvalidMethodPrefix) + request.method));
 }
 
 }  // namespace
 
-EncodedResponse respondToBytes(std::string_view requestBytes) {
+EncodedResponse respondToBytes(std::string_view requestBytes, health::HealthStore& store, const health::Clock& clock) {
   KeepText keep;
-  return answerCatching(keep, [&] { return dispatch(decodeRequestBytes(requestBytes), keep); });
+  return answerCatching(keep, [&] { return dispatch(decodeRequestBytes(requestBytes), HandlerInputs{store, clock}, keep); });
 }
 
-void runBridge() {
-  const CommandLine& commandLine = CommandLine::process();
+void runBridge(const CommandLine& commandLine, platform::PermissionSheetOffer sheet) {
   EmitAndEnd emitAndEnd{commandLine};
-  answerCatching(emitAndEnd, [&] { dispatch(decodeRequest(commandLine), emitAndEnd); });
+  answerCatching(emitAndEnd, [&] {
+    // The process's one store. Never destroyed: the process ends inside emit
+    // while store threads may still be parked, and a destructor running under
+    // them would be a hazard.
+    static auto* const store =
+        new health::DeferredHealthStore([&sheet] { return platform::makePlatformHealthStore(std::move(sheet)); });
+    dispatch(decodeRequest(commandLine), HandlerInputs{*store, health::systemClock()}, emitAndEnd);
+  });
   // Every path above ends the process inside emit.
   __builtin_unreachable();
 }

@@ -3,15 +3,6 @@
 #include <algorithm>
 
 namespace tarnwick::shell {
-namespace {
-
-CommandLine& processCommandLine() {
-  static CommandLine commandLine;
-  return commandLine;
-}
-
-}  // namespace
-
 CommandLine::CommandLine(int argc, char** argv) {
   arguments_.reserve(static_cast<std::size_t>(argc > 0 ? argc : 0));
   for (int i = 0; i < argc; ++i) arguments_.emplace_back(argv[i] ? argv[i] : "");
@@ -31,9 +22,5 @@ const std::string* CommandLine::flagArgument(std::string_view flag) const {
   if (found == arguments_.end() || std::next(found) == arguments_.end()) return nullptr;
   return &*std::next(found);
 }
-
-const CommandLine& CommandLine::process() { return processCommandLine(); }
-
-void CommandLine::recordProcess(CommandLine commandLine) { processCommandLine() = std::move(commandLine); }
 
 }  // namespace tarnwick::shell

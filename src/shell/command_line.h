@@ -33,10 +33,6 @@ class CommandLine {
 
   const std::vector<std::string>& arguments() const { return arguments_; }
 
-  // The process's own argument list, recorded once at entry.
-  static const CommandLine& process();
-  static void recordProcess(CommandLine commandLine);
-
  private:
   std::vector<std::string> arguments_;
 };

@@ -14,18 +14,22 @@ namespace tarnwick::shell {
 void TarnwickMain::main(int argc, char** argv) {
   prepareStandardStreams();
   setAsideEmergencyMemory();
+  // Read once, here, and handed down; the request's thread reads it until
+  // the process ends, so it is never destroyed.
+  static CommandLine commandLine;
   try {
-    CommandLine::recordProcess(CommandLine(argc, argv));
-    if (CommandLine::process().hasFlag(kAppShellFlag)) {
-      runApplicationShell();
+    commandLine = CommandLine(argc, argv);
+    if (commandLine.hasFlag(kAppShellFlag)) {
+      runApplicationShell(commandLine);
     } else {
-      std::thread([] { runBridge(); }).detach();
+      // Direct mode has no application object, so no sheet to offer.
+      std::thread([] { runBridge(commandLine, platform::PermissionSheetOffer{}); }).detach();
       MainQueue::serveForever();
     }
   } catch (...) {
     // Only a lack of memory (for the argument list, or a thread's stack) can
     // get here, before the request is read.
-    emitOutOfMemory(CommandLine::process());
+    emitOutOfMemory(commandLine);
   }
   // Reached only if the event loop returns, which it does not in normal
   // operation.

@@ -36,18 +36,19 @@ SkippedItem skipped(const WritebackItem& item, std::string_view reason) {
   return SkippedItem{"Skipped item '" + id + "': " + std::string(reason) + "."};
 }
 
-Instant startOf(const WritebackItem& item) {
-  return item.startDate ? health::fromMilliseconds(*item.startDate) : health::currentInstant();
+Instant startOf(const WritebackItem& item, const health::Clock& clock) {
+  return item.startDate ? health::fromMilliseconds(*item.startDate) : clock.now();
 }
 
 // The end falls back to the start date, then to a fresh clock reading.
-Instant endOf(const WritebackItem& item) {
+Instant endOf(const WritebackItem& item, const health::Clock& clock) {
   if (item.endDate) return health::fromMilliseconds(*item.endDate);
   if (item.startDate) return health::fromMilliseconds(*item.startDate);
-  return health::currentInstant();
+  return clock.now();
 }
 
-std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, const WritebackItem& item) {
+std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, const WritebackItem& item,
+                                                  const health::Clock& clock) {
   std::optional<health::ObjectType> type = health::quantityType(store, item.type);
   if (!type) return SkippedItem{};
 
@@ -80,22 +81,24 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
                              health::largestQuantityText(item.type).value_or("a finite number"));
   }
 
-  Instant instant = endOf(item);
+  Instant instant = endOf(item, clock);
   return health::makeQuantitySample(*type, std::move(quantity), instant, instant);
 }
 
-std::variant<Sample, SkippedItem> convertSleep(health::HealthStore& store, const WritebackItem& item) {
+std::variant<Sample, SkippedItem> convertSleep(health::HealthStore& store, const WritebackItem& item,
+                                               const health::Clock& clock) {
   std::optional<health::ObjectType> type = health::sampleType(store, item.type);
   if (!type) return SkippedItem{};
-  Instant start = startOf(item);
-  Instant end = endOf(item);
+  Instant start = startOf(item, clock);
+  Instant end = endOf(item, clock);
   if (end < start) return skipped(item, "it ends before it starts");
   return health::makeCategorySample(*type, static_cast<int>(health::SleepAnalysis::asleepUnspecified), start, end);
 }
 
-std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, const WritebackItem& item) {
-  Instant start = startOf(item);
-  Instant end = endOf(item);
+std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, const WritebackItem& item,
+                                                 const health::Clock& clock) {
+  Instant start = startOf(item, clock);
+  Instant end = endOf(item, clock);
   if (end < start) return skipped(item, "it ends before it starts");
   double duration = end - start;
   // Written so that a NaN difference also gives the minimum.
@@ -126,10 +129,11 @@ std::string unsupportedTypeWarning(std::string_view type) {
   return std::string(kUnsupportedTypePrefix) + std::string(type);
 }
 
-std::variant<Sample, SkippedItem> convertItem(health::HealthStore& store, const WritebackItem& item) {
-  if (item.type == "sleep") return convertSleep(store, item);
-  if (item.type == "workout") return convertWorkout(store, item);
-  return convertQuantity(store, item);
+std::variant<Sample, SkippedItem> convertItem(health::HealthStore& store, const WritebackItem& item,
+                                              const health::Clock& clock) {
+  if (item.type == "sleep") return convertSleep(store, item, clock);
+  if (item.type == "workout") return convertWorkout(store, item, clock);
+  return convertQuantity(store, item, clock);
 }
 
 }  // namespace tarnwick::writeback

@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "health/health_store.h"
+#include "health/instant.h"
 #include "protocol/records.h"
 
 namespace tarnwick::writeback {
@@ -28,9 +29,9 @@ struct SkippedItem {
 };
 
 // The sample an item becomes, or why it became none. The item's type must be
-// a writeback type. Reads the clock for each missing instant; never throws
-// for any item text.
-std::variant<health::Sample, SkippedItem> convertItem(health::HealthStore& store,
-                                                      const protocol::WritebackItem& item);
+// a writeback type. Reads clock for each missing instant; never throws for
+// any item text.
+std::variant<health::Sample, SkippedItem> convertItem(health::HealthStore& store, const protocol::WritebackItem& item,
+                                                      const health::Clock& clock);
 
 }  // namespace tarnwick::writeback

@@ -20,21 +20,16 @@ constexpr const char* kRejectedMessage = "HealthKit rejected the writeback reque
 // Saves every sample in one call and waits for the store's answer; the
 // store's error wins over its flag.
 bool saveAll(health::HealthStore& store, std::vector<health::Sample> samples) {
-  return health::withContinuation<bool>("saveObjects", [&](const health::Continuation<bool>& continuation) {
-    store.saveObjects(std::move(samples), [continuation](bool success, std::optional<health::HealthStoreError> error) {
-      if (error) {
-        continuation.resumeThrowing(std::make_exception_ptr(*error));
-      } else {
-        continuation.resume(success);
-      }
-    });
+  return health::awaitStoreCall<bool>("saveObjects", [&](health::CompletionHandler handler) {
+    store.saveObjects(std::move(samples), std::move(handler));
   });
 }
 
 }  // namespace
 
-protocol::WriteResult writeSamples(const protocol::BridgeRequest& request) {
-  // Checked before anything else: an import connection must not even open
+protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::HealthStore& store,
+                                   const health::Clock& clock) {
+  // Checked before anything else: an import connection must not even make
   // the store.
   if (!protocol::isNativeConnection(request.sourceMode)) {
     throw protocol::BridgeRuntimeError::unavailable(kNotNativeMessage);
@@ -51,7 +46,7 @@ protocol::WriteResult writeSamples(const protocol::BridgeRequest& request) {
         result.warnings.push_back(unsupportedTypeWarning(item.type));
         continue;
       }
-      auto converted = convertItem(health::healthStore(), item);
+      auto converted = convertItem(store, item, clock);
       if (auto* sample = std::get_if<health::Sample>(&converted)) {
         samples.push_back(std::move(*sample));
       } else if (auto& skip = std::get<SkippedItem>(converted); !skip.warning.empty()) {
@@ -62,7 +57,7 @@ protocol::WriteResult writeSamples(const protocol::BridgeRequest& request) {
   if (samples.empty()) return result;
 
   auto count = static_cast<std::int64_t>(samples.size());
-  if (!saveAll(health::healthStore(), std::move(samples))) {
+  if (!saveAll(store, std::move(samples))) {
     throw protocol::BridgeRuntimeError::writeFailed(kRejectedMessage);
   }
   result.writtenCount = count;

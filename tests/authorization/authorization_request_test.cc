@@ -19,7 +19,6 @@ using protocol::AuthorizationData;
 using protocol::BridgeRequest;
 using Keys = std::vector<std::string>;
 using Types = std::set<ObjectType>;
-using authorization::requestAuthorization;
 
 const ObjectType kSteps{ObjectKind::quantity, std::string(health::kStepCountIdentifier)};
 const ObjectType kBodyMass{ObjectKind::quantity, std::string(health::kBodyMassIdentifier)};
@@ -44,8 +43,9 @@ BridgeRequest authorizeRequest(std::string sourceMode, std::optional<Keys> readT
 
 class AuthorizationTest : public ::testing::Test {
  protected:
-  void SetUp() override { health::setHealthStoreForTesting(&store); }
-  void TearDown() override { health::setHealthStoreForTesting(nullptr); }
+  AuthorizationData requestAuthorization(const BridgeRequest& request) {
+    return authorization::requestAuthorization(request, store);
+  }
 
   FakeHealthStore store;
 };

@@ -13,9 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "health/instant.h"
 #include "protocol/envelope_shape.h"
 #include "shell/bridge.h"
 #include "support/bridge_process.h"
+#include "support/fake_health_store.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -123,7 +125,8 @@ TEST_F(JsonConformanceTest, EveryFileInProcessGivesOneEnvelope) {
     const std::string name = file.filename().string();
     const std::string bytes = contentOf(file);
     for (const std::string& request : {bytes, wrapped(bytes)}) {
-      shell::EncodedResponse response = shell::respondToBytes(request);
+      FakeHealthStore store;
+      shell::EncodedResponse response = shell::respondToBytes(request, store, health::systemClock());
       EXPECT_EQ(protocol::envelopeShapeProblem(response.json), std::nullopt) << name << ": " << response.json;
       if (name.starts_with("n_")) {
         EXPECT_FALSE(response.ok) << name;

@@ -13,22 +13,14 @@
 
 namespace tarnwick::testing {
 
-// Makes currentInstant() answer `now` until destroyed.
-class FixedClock {
+// A clock that always reads `now`.
+class FixedClock final : public health::Clock {
  public:
-  explicit FixedClock(health::Instant now) {
-    nowValue() = now;
-    health::setClockForTesting([] { return nowValue(); });
-  }
-  ~FixedClock() { health::setClockForTesting(nullptr); }
-  FixedClock(const FixedClock&) = delete;
-  FixedClock& operator=(const FixedClock&) = delete;
+  explicit FixedClock(health::Instant now) : now_(now) {}
+  health::Instant now() const override { return now_; }
 
  private:
-  static health::Instant& nowValue() {
-    static health::Instant value = 0;
-    return value;
-  }
+  health::Instant now_;
 };
 
 // Sets TZ for the life of the object, then puts the previous value back.

@@ -41,8 +41,8 @@ TEST(MetricReaders, NoTypeMeansNothingAndNoQuery) {
   for (std::string key : {"sleep", "workout", "Heart_Rate", "pulse", "glucose"}) {
     EXPECT_FALSE(health::latestQuantitySample(store, key)) << key;
   }
-  EXPECT_FALSE(health::aggregatedSteps(store, 0));
-  EXPECT_FALSE(health::aggregatedSleep(store, 0));
+  EXPECT_FALSE(health::aggregatedSteps(store, 0, health::systemClock()));
+  EXPECT_FALSE(health::aggregatedSleep(store, 0, health::systemClock()));
   EXPECT_TRUE(store.calls().empty());
 }
 
@@ -62,9 +62,9 @@ TEST(AggregatedSteps, TotalRecordedNowAndZeroForAnEmptyWindow) {
   FixedClock clock(kNoon);
   store.addSample(steps(4000, kNoon - 5 * kHour, kNoon - 4 * kHour));
   store.addSample(steps(2500, kNoon - 2 * kHour, kNoon - kHour));
-  EXPECT_EQ(health::aggregatedSteps(store, kNoon - 6 * kHour),
+  EXPECT_EQ(health::aggregatedSteps(store, kNoon - 6 * kHour, clock),
             (MetricPayload{"steps", 6500, "steps", "Steps", kNoon * 1000}));
-  EXPECT_EQ(health::aggregatedSteps(store, kNoon - kHour),
+  EXPECT_EQ(health::aggregatedSteps(store, kNoon - kHour, clock),
             (MetricPayload{"steps", 0, "steps", "Steps", kNoon * 1000}));
 }
 
@@ -101,7 +101,7 @@ TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
     FakeHealthStore store;
     FixedClock clock(kNoon);
     for (const health::Sample& sample : c.samples) store.addSample(sample);
-    auto metric = health::aggregatedSleep(store, c.since);
+    auto metric = health::aggregatedSleep(store, c.since, clock);
     if (!c.minutes) {
       EXPECT_FALSE(metric) << c.name;
       continue;
@@ -113,7 +113,7 @@ TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
 
 TEST(AggregatedSleep, AsksTheStoreOnlyForSamplesEndingInTheWindow) {
   FakeHealthStore store;
-  health::aggregatedSleep(store, kNoon);
+  health::aggregatedSleep(store, kNoon, health::systemClock());
   ASSERT_EQ(store.sampleQueries().size(), 1u);
   const health::SampleQuery query = store.sampleQueries()[0];
   ASSERT_TRUE(query.predicate);

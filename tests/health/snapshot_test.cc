@@ -45,8 +45,9 @@ std::vector<std::string> recordTags(const SyncData& data) {
 
 class SnapshotTest : public ::testing::Test {
  protected:
-  SnapshotTest() : clock_(kNoon), zone_("UTC") { health::setHealthStoreForTesting(&store_); }
-  ~SnapshotTest() override { health::setHealthStoreForTesting(nullptr); }
+  SnapshotTest() : clock_(kNoon), zone_("UTC") {}
+
+  SyncData readSnapshot(const BridgeRequest& request) { return health::readSnapshot(request, store_, clock_); }
 
   // One sample of every metric, all inside the default window.
   void fillEveryMetric() {
@@ -75,12 +76,12 @@ class SnapshotTest : public ::testing::Test {
 
 TEST_F(SnapshotTest, OnlyNativeInSomeLetterCaseReads) {
   for (std::string mode : {"import-only", "", "import", "nativ", " native", "native "}) {
-    SyncData data = health::readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
+    SyncData data = readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
     EXPECT_EQ(data, (SyncData{{false, false}, {}, {}, {}, {}, "import", kNoon * 1000})) << "mode '" << mode << "'";
   }
   EXPECT_TRUE(store_.calls().empty());
   for (std::string mode : {"native", "Native", "NATIVE"}) {
-    SyncData data = health::readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
+    SyncData data = readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
     EXPECT_EQ(data.sourceMode, "native") << mode;
     EXPECT_EQ(data.permissions, (protocol::PermissionSnapshot{true, true})) << mode;
   }
@@ -88,7 +89,7 @@ TEST_F(SnapshotTest, OnlyNativeInSomeLetterCaseReads) {
 
 TEST_F(SnapshotTest, EveryMetricInFixedOrder) {
   fillEveryMetric();
-  SyncData data = health::readSnapshot(syncRequest("native"));
+  SyncData data = readSnapshot(syncRequest("native"));
   EXPECT_EQ(metricKeys(data), kSeven);
   EXPECT_EQ(recordTags(data), (std::vector<std::string>{"heart_rate", "hrv", "weight", "glucose", "workout"}));
   EXPECT_EQ(data.readableTypes, kSeven);
@@ -122,7 +123,7 @@ TEST_F(SnapshotTest, EffectiveKeyLists) {
   for (const Case& c : cases) {
     BridgeRequest request = syncRequest("native", c.readTypes);
     request.writeTypes = std::vector<std::string>{"weight"};  // never narrows writableTypes
-    SyncData data = health::readSnapshot(request);
+    SyncData data = readSnapshot(request);
     EXPECT_EQ(metricKeys(data), c.metrics) << c.name;
     EXPECT_EQ(recordTags(data), c.records) << c.name;
     EXPECT_EQ(data.readableTypes, c.readableTypes) << c.name;
@@ -132,14 +133,14 @@ TEST_F(SnapshotTest, EffectiveKeyLists) {
 }
 
 TEST_F(SnapshotTest, EachRequestedReaderQueriesOnce) {
-  health::readSnapshot(syncRequest("native", std::vector<std::string>{"steps", "steps", "Steps"}));
+  readSnapshot(syncRequest("native", std::vector<std::string>{"steps", "steps", "Steps"}));
   EXPECT_EQ(store_.calls(), std::vector<StoreCall>{StoreCall::statisticsQuery});
-  health::readSnapshot(syncRequest("native", std::vector<std::string>{"unknown", "HRV"}));
+  readSnapshot(syncRequest("native", std::vector<std::string>{"unknown", "HRV"}));
   EXPECT_EQ(store_.calls().size(), 1u);
 }
 
 TEST_F(SnapshotTest, EmptyStoreStillGivesZeroSteps) {
-  SyncData data = health::readSnapshot(syncRequest("native"));
+  SyncData data = readSnapshot(syncRequest("native"));
   ASSERT_EQ(data.metrics.size(), 1u);
   EXPECT_EQ(data.metrics[0], (protocol::MetricPayload{"steps", 0, "steps", "Steps", kNoon * 1000}));
   EXPECT_TRUE(data.records.empty());
@@ -162,8 +163,8 @@ TEST_F(SnapshotTest, WindowStartFromSince) {
   for (const Case& c : cases) {
     BridgeRequest request = syncRequest("native", std::vector<std::string>{"steps"});
     request.since = c.since;
-    EXPECT_DOUBLE_EQ(health::defaultSince(request), c.start);
-    health::readSnapshot(request);
+    EXPECT_DOUBLE_EQ(health::defaultSince(request, clock_), c.start);
+    readSnapshot(request);
     ASSERT_TRUE(store_.statisticsQueries().back().predicate);
     EXPECT_DOUBLE_EQ(*store_.statisticsQueries().back().predicate->startDate, c.start);
   }
@@ -179,7 +180,7 @@ TEST_F(SnapshotTest, AnErrorStopsTheWholeSnapshot) {
                                                    "Authorization not determined"),
                                   true, false});
   try {
-    health::readSnapshot(syncRequest("native"));
+    readSnapshot(syncRequest("native"));
     FAIL() << "snapshot succeeded";
   } catch (const HealthStoreError& error) {
     EXPECT_EQ(error.code(), 5);
@@ -211,7 +212,7 @@ TEST(DefaultSince, SevenCalendarDaysInTheLocalZone) {
   for (const Case& c : cases) {
     ScopedTimeZone zone(c.zone);
     FixedClock clock(c.now);
-    EXPECT_DOUBLE_EQ(health::defaultSince(BridgeRequest{}), c.expected) << c.zone << " " << c.now;
+    EXPECT_DOUBLE_EQ(health::defaultSince(BridgeRequest{}, clock), c.expected) << c.zone << " " << c.now;
   }
 }
 

@@ -2,12 +2,15 @@
 // report, and how each kind of thrown error becomes an envelope.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "health/deferred_health_store.h"
 #include "health/health_store.h"
+#include "health/instant.h"
 #include "protocol/json_codec.h"
 #include "shell/bridge.h"
 #include "support/fake_health_store.h"
@@ -17,7 +20,10 @@ namespace {
 
 using protocol::BridgeEnvelope;
 using protocol::StatusData;
-using shell::respondToBytes;
+
+shell::EncodedResponse respondWith(std::string_view request, health::HealthStore& store) {
+  return shell::respondToBytes(request, store, health::systemClock());
+}
 
 const std::string kSevenKeys = R"(["steps","sleep","heart_rate","hrv","weight","glucose","workout"])";
 
@@ -85,7 +91,8 @@ void PrintTo(const DispatchCase& c, std::ostream* out) { *out << c.name; }
 class DispatchTest : public ::testing::TestWithParam<DispatchCase> {};
 
 TEST_P(DispatchTest, AnswersWithTheExactEnvelope) {
-  shell::EncodedResponse response = respondToBytes(GetParam().request);
+  FakeHealthStore store;
+  shell::EncodedResponse response = respondWith(GetParam().request, store);
   EXPECT_EQ(response.json, GetParam().response);
   EXPECT_EQ(response.ok, GetParam().ok);
 }
@@ -93,17 +100,37 @@ TEST_P(DispatchTest, AnswersWithTheExactEnvelope) {
 INSTANTIATE_TEST_SUITE_P(Requests, DispatchTest, ::testing::ValuesIn(dispatchCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Installs a fake store for one test and takes it away again.
 class WithFakeStore : public ::testing::Test {
  protected:
-  WithFakeStore() { health::setHealthStoreForTesting(&store_); }
-  ~WithFakeStore() override { health::setHealthStoreForTesting(nullptr); }
+  shell::EncodedResponse respondToBytes(std::string_view request) { return respondWith(request, store_); }
   FakeHealthStore store_;
 };
 
-TEST_F(WithFakeStore, StatusNeverTouchesTheStore) {
-  EXPECT_TRUE(respondToBytes(R"({"method":"status","sourceMode":"native"})").ok);
-  EXPECT_TRUE(store_.calls().empty());
+// The bridge's store is made on its first call; making the local store can
+// leave a database behind, so what needs no store must never call it.
+TEST(Dispatch, StatusAndImportConnectionsNeverMakeTheStore) {
+  struct Case {
+    std::string request;
+    bool makesStore;
+  };
+  const std::vector<Case> cases = {
+      {R"({"method":"status","sourceMode":"native"})", false},
+      {R"({"method":"status","sourceMode":"import"})", false},
+      {R"({"method":"authorize","sourceMode":"import"})", false},
+      {R"({"method":"sync","sourceMode":"import"})", false},
+      {R"({"method":"write","sourceMode":"import","items":[{"id":"1","type":"steps","label":"l","value":"1"}]})", false},
+      {R"({"method":"query","sourceMode":"native"})", false},
+      {R"({"method":"sync","sourceMode":"native"})", true},
+  };
+  for (const Case& c : cases) {
+    bool made = false;
+    health::DeferredHealthStore store([&made] {
+      made = true;
+      return std::make_unique<FakeHealthStore>();
+    });
+    respondWith(c.request, store);
+    EXPECT_EQ(made, c.makesStore) << c.request;
+  }
 }
 
 TEST_F(WithFakeStore, AStoreErrorIsPassedOnWordForWord) {

@@ -19,11 +19,17 @@ using protocol::BridgeRequest;
 using protocol::WritebackItem;
 using protocol::WriteResult;
 
-// Every reading of this clock is one second later than the one before, so
-// that two readings of "now" can be told apart.
-double clockReading = 0;
-health::Instant steppingClock() { return clockReading += 1; }
 constexpr health::Instant kFirstReading = 1'000'001;
+
+// Reads kFirstReading first, then one second later at every reading, so that
+// two readings of "now" can be told apart.
+class SteppingClock final : public health::Clock {
+ public:
+  health::Instant now() const override { return reading_ += 1; }
+
+ private:
+  mutable health::Instant reading_ = kFirstReading - 1;
+};
 
 WritebackItem item(std::string id, std::string type, std::string value = "1") {
   return WritebackItem{std::move(id), std::move(type), "label", std::move(value), {}, {}, {}, {}};
@@ -50,15 +56,7 @@ BridgeRequest writeRequest(std::optional<std::vector<WritebackItem>> items, std:
 
 class WritebackTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    clockReading = kFirstReading - 1;
-    health::setClockForTesting(steppingClock);
-    health::setHealthStoreForTesting(&store);
-  }
-  void TearDown() override {
-    health::setHealthStoreForTesting(nullptr);
-    health::setClockForTesting(nullptr);
-  }
+  WriteResult writeSamples(BridgeRequest request) { return writeback::writeSamples(std::move(request), store, clock); }
 
   // The one save the request caused.
   std::vector<Sample> savedObjects() {
@@ -68,13 +66,14 @@ class WritebackTest : public ::testing::Test {
   }
 
   FakeHealthStore store;
+  SteppingClock clock;
 };
 
 TEST_F(WritebackTest, ImportConnectionsAreRefusedBeforeTheStoreIsAsked) {
   for (const char* sourceMode : {"import-only", "", "nativ", "native ", "Native2"}) {
     for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector{item("a", "steps")}}}) {
       try {
-        writeback::writeSamples(writeRequest(items, sourceMode));
+        writeSamples(writeRequest(items, sourceMode));
         ADD_FAILURE() << "no error for source mode '" << sourceMode << "'";
       } catch (const protocol::BridgeRuntimeError& error) {
         EXPECT_EQ(error.errorCase(), protocol::BridgeRuntimeError::Case::unavailable);
@@ -87,21 +86,21 @@ TEST_F(WritebackTest, ImportConnectionsAreRefusedBeforeTheStoreIsAsked) {
 
 TEST_F(WritebackTest, NativeInAnyLetterCasePassesTheGuard) {
   for (const char* sourceMode : {"native", "Native", "NATIVE"}) {
-    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps")}, sourceMode)).writtenCount, 1)
+    EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps")}, sourceMode)).writtenCount, 1)
         << sourceMode;
   }
 }
 
 TEST_F(WritebackTest, NoItemsSavesNothingAndAsksNothing) {
   for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector<WritebackItem>{}}}) {
-    EXPECT_EQ(writeback::writeSamples(writeRequest(items)), (WriteResult{0, {}}));
+    EXPECT_EQ(writeSamples(writeRequest(items)), (WriteResult{0, {}}));
   }
   EXPECT_TRUE(store.calls().empty());
 }
 
 TEST_F(WritebackTest, UnsupportedTypesBecomeWarningsInItemOrderWithoutASave) {
   WriteResult result =
-      writeback::writeSamples(writeRequest(std::vector{item("a", "Steps"), item("b", "blood_pressure"), item("c", ""),
+      writeSamples(writeRequest(std::vector{item("a", "Steps"), item("b", "blood_pressure"), item("c", ""),
                                                        item("d", "steps ")}));
   EXPECT_EQ(result, (WriteResult{0,
                                  {"Unsupported writeback type: Steps", "Unsupported writeback type: blood_pressure",
@@ -122,7 +121,7 @@ class QuantityConversionTest : public WritebackTest, public ::testing::WithParam
 
 TEST_P(QuantityConversionTest, BuildsOneInstantSample) {
   const QuantityCase& c = GetParam();
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{c.item})), (WriteResult{1, {}}));
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{c.item})), (WriteResult{1, {}}));
   std::vector<Sample> saved = savedObjects();
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].type.identifier, c.typeIdentifier);
@@ -181,9 +180,9 @@ TEST_F(WritebackTest, SleepIsAnAsleepSampleBetweenItsInstants) {
   for (const Case& c : {Case{std::nullopt, std::nullopt, kFirstReading, kFirstReading + 1},
                         Case{60'000, std::nullopt, 60, 60}, Case{60'000, 120'000, 60, 120}}) {
     FakeHealthStore fresh;
-    health::setHealthStoreForTesting(&fresh);
-    clockReading = kFirstReading - 1;
-    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("s", "sleep", "ignored"), c.start, c.end)})),
+    SteppingClock fromFirstReading;
+    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("s", "sleep", "ignored"), c.start, c.end)}),
+                                      fresh, fromFirstReading),
               (WriteResult{1, {}}));
     ASSERT_EQ(fresh.saves().size(), 1u);
     const Sample sleep = fresh.saves()[0].at(0);
@@ -204,8 +203,8 @@ TEST_F(WritebackTest, WorkoutIsAnIndoorRunWithItsIdAsSyncIdentifier) {
   for (const Case& c : {Case{kStart, kStart + 1'800'000, 1800}, Case{kStart, kStart, 1}, Case{kStart, kStart + 400, 1},
                         Case{std::nullopt, std::nullopt, 1}}) {
     FakeHealthStore fresh;
-    health::setHealthStoreForTesting(&fresh);
-    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("run-7", "workout"), c.start, c.end)})),
+    EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("run-7", "workout"), c.start, c.end)}),
+                                      fresh, clock),
               (WriteResult{1, {}}));
     ASSERT_EQ(fresh.saves().size(), 1u);
     const Sample workout = fresh.saves()[0].at(0);
@@ -222,14 +221,14 @@ TEST_F(WritebackTest, WorkoutIsAnIndoorRunWithItsIdAsSyncIdentifier) {
 }
 
 TEST_F(WritebackTest, AWorkoutWithoutAnIdHasNoSyncIdentifier) {
-  writeback::writeSamples(writeRequest(std::vector{item("", "workout"), item("", "workout")}));
+  writeSamples(writeRequest(std::vector{item("", "workout"), item("", "workout")}));
   std::vector<Sample> saved = savedObjects();
   ASSERT_EQ(saved.size(), 2u);
   for (const Sample& workout : saved) EXPECT_EQ(workout.metadata, (health::Metadata{{"HKIndoorWorkout", true}}));
 }
 
 TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
-  WriteResult result = writeback::writeSamples(writeRequest(std::vector{
+  WriteResult result = writeSamples(writeRequest(std::vector{
       item("a", "steps", "12"), item("b", "calories"), item("c", "sleep"), withDates(item("d", "workout"), 0, 60'000)}));
   EXPECT_EQ(result, (WriteResult{3, {"Unsupported writeback type: calories"}}));
   std::vector<Sample> saved = savedObjects();
@@ -243,10 +242,10 @@ TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
 TEST_F(WritebackTest, TypesTheStoreLacksAreSkippedSilently) {
   store.forgetType(std::string(health::kStepCountIdentifier));
   store.forgetType(std::string(health::kSleepAnalysisIdentifier));
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")})),
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")})),
             (WriteResult{0, {}}));
   EXPECT_TRUE(store.saves().empty());
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a", "steps"), item("c", "weight")})),
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps"), item("c", "weight")})),
             (WriteResult{1, {}}));
 }
 
@@ -261,7 +260,7 @@ class ItemValidationTest : public WritebackTest, public ::testing::WithParamInte
 // The item is left out with its warning; the items around it are saved.
 TEST_P(ItemValidationTest, SkipsTheItemWithAWarning) {
   const SkipCase& c = GetParam();
-  WriteResult result = writeback::writeSamples(writeRequest(std::vector{item("before", "steps"), c.item,
+  WriteResult result = writeSamples(writeRequest(std::vector{item("before", "steps"), c.item,
                                                                         item("after", "heart_rate", "60")}));
   EXPECT_EQ(result, (WriteResult{2, {c.warning}}));
   std::vector<Sample> saved = savedObjects();
@@ -323,7 +322,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(WritebackTest, AnItemWithTwoFaultsGetsOneWarning) {
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("x", "steps", "nan"), "kg"),
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{withUnit(item("x", "steps", "nan"), "kg"),
                                                              withUnit(item("y", "steps", "1,5"), "lbs")})),
             (WriteResult{0,
                          {"Skipped item 'x': its value is not a finite number.",
@@ -332,12 +331,12 @@ TEST_F(WritebackTest, AnItemWithTwoFaultsGetsOneWarning) {
 }
 
 TEST_F(WritebackTest, AnIdThatWouldNotEncodeIsEscapedInItsWarning) {
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{item("a\xc3", "steps", "x")})),
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a\xc3", "steps", "x")})),
             (WriteResult{0, {"Skipped item 'a\\xC3': its value 'x' is not a number."}}));
 }
 
 TEST_F(WritebackTest, CompatibleUnitsInOtherWordsAreAccepted) {
-  EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withUnit(item("a", "heart_rate", "1"), "count/s"),
+  EXPECT_EQ(writeSamples(writeRequest(std::vector{withUnit(item("a", "heart_rate", "1"), "count/s"),
                                                              withUnit(item("b", "hrv", "0.05"), "s"),
                                                              withUnit(item("c", "weight", "11"), "st")})),
             (WriteResult{3, {}}));
@@ -362,7 +361,7 @@ TEST_F(WritebackTest, AFailedSaveReportsNoCountAndNoWarnings) {
     store.scriptNext(StoreCall::saveObjects, c.reply);
     auto request = writeRequest(std::vector{item("a", "steps"), item("b", "nope")});
     try {
-      writeback::writeSamples(request);
+      writeSamples(request);
       ADD_FAILURE() << "no error";
     } catch (const protocol::BridgeRuntimeError& error) {
       EXPECT_FALSE(c.storeErrorCode);

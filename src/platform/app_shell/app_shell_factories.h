@@ -10,12 +10,13 @@
 namespace tarnwick::platform {
 
 // The application object when no desktop can be reached: its event loop is
-// the main-thread queue it is run with, and it never shows a window. Never
-// fails.
-std::unique_ptr<Application> makeHeadlessApplication();
+// the main-thread queue it is run with, and it never shows a window; its
+// permission sheet is none, for `sheetUnavailableReason`. Never fails.
+std::unique_ptr<Application> makeHeadlessApplication(std::string sheetUnavailableReason);
 
 // The application object over toolkit (which must outlive it): the toolkit's
-// main loop owns the main thread and serves the main-thread queue.
+// main loop owns the main thread and serves the main-thread queue, and its
+// permission sheet is the toolkit's.
 std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit);
 
 // The desktop module's toolkit, or why there is none.

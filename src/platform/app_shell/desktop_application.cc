@@ -2,13 +2,14 @@
 // thread, and work posted to the main-thread queue runs inside it so that the sheet
 // and the bridge's own main-thread work share one thread.
 #include "platform/app_shell/app_shell_factories.h"
+#include "platform/app_shell/sheet_content.h"
 
 namespace tarnwick::platform {
 namespace {
 
 class DesktopApplication final : public Application {
  public:
-  explicit DesktopApplication(DesktopToolkit& toolkit) : toolkit_(toolkit) {}
+  explicit DesktopApplication(DesktopToolkit& toolkit) : toolkit_(toolkit), sheet_(makeToolkitPermissionSheet(toolkit)) {}
 
   // The toolkit opens no window of its own, so every policy looks the same:
   // nothing in the taskbar and no menu bar until a sheet is shown.
@@ -25,9 +26,11 @@ class DesktopApplication final : public Application {
   }
 
   void activateIgnoringOtherApps(bool) override { toolkit_.activate(); }
+  PermissionSheetOffer permissionSheet() const override { return {sheet_}; }
 
  private:
   DesktopToolkit& toolkit_;
+  const std::shared_ptr<PermissionSheet> sheet_;
   ApplicationDelegate* delegate_ = nullptr;
 };
 

@@ -3,11 +3,16 @@
 // in direct mode; only a permission sheet cannot be shown.
 #include "platform/app_shell/app_shell_factories.h"
 
+#include <utility>
+
 namespace tarnwick::platform {
 namespace {
 
 class HeadlessApplication final : public Application {
  public:
+  explicit HeadlessApplication(std::string sheetUnavailableReason)
+      : sheetUnavailableReason_(std::move(sheetUnavailableReason)) {}
+
   void setActivationPolicy(ActivationPolicy) override {}
   void setDelegate(ApplicationDelegate* delegate) override { delegate_ = delegate; }
   void run(MainThreadQueue& mainQueue) override {
@@ -18,13 +23,17 @@ class HeadlessApplication final : public Application {
     mainQueue.serveForever();
   }
   void activateIgnoringOtherApps(bool) override {}
+  PermissionSheetOffer permissionSheet() const override { return {nullptr, sheetUnavailableReason_}; }
 
  private:
+  const std::string sheetUnavailableReason_;
   ApplicationDelegate* delegate_ = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<Application> makeHeadlessApplication() { return std::make_unique<HeadlessApplication>(); }
+std::unique_ptr<Application> makeHeadlessApplication(std::string sheetUnavailableReason) {
+  return std::make_unique<HeadlessApplication>(std::move(sheetUnavailableReason));
+}
 
 }  // namespace tarnwick::platform

@@ -73,13 +73,13 @@ std::string defaultLocalStorePath() {
                                      whatIsWrong("HOME") + "; set HOME (or XDG_DATA_HOME) to an absolute folder.");
 }
 
-std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path) {
-  return std::make_unique<local_store::LocalHealthStore>(std::move(path));
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet) {
+  return std::make_unique<local_store::LocalHealthStore>(std::move(path), std::move(sheet));
 }
 
-std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore() {
+std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet) {
   try {
-    return makeLocalHealthStore(defaultLocalStorePath());
+    return makeLocalHealthStore(defaultLocalStorePath(), std::move(sheet));
   } catch (const health::HealthStoreError& error) {
     return std::make_unique<UnlocatedHealthStore>(error);
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "health/health_store.h"
+#include "platform/permission_sheet.h"
 
 namespace tarnwick::platform {
 
@@ -18,15 +19,17 @@ namespace tarnwick::platform {
 // store wherever the caller happens to run, a missing one at the root.
 std::string defaultLocalStorePath();
 
-// A local store on the database file at path. Nothing is opened or created
-// until the first call that needs the database (type and unit look-ups
-// never do). Every handler runs on the store's own worker thread, which
-// alone touches the database. Never returns nullptr.
-std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path);
+// A local store on the database file at path, asking the person for
+// undecided permissions with `sheet` (without one, such a request fails with
+// its reason). Nothing is opened or created until the first call that needs
+// the database (type and unit look-ups never do). Every handler runs on the
+// store's own worker thread, which alone touches the database. Never returns
+// nullptr.
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet = {});
 
 // The local store at defaultLocalStorePath(). Without such a path, type and
 // unit look-ups still answer and every call that needs the database hands
 // its handler the location's error; nothing is created. Never nullptr.
-std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore();
+std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet = {});
 
 }  // namespace tarnwick::platform

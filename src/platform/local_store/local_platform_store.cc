@@ -1,14 +1,15 @@
 // Selects the local store as the bridge's store where the platform has no
 // health store of its own. Kept in a file of its own so that a build with a
-// native backend links that backend's selection instead and this archive
-// member is never pulled in beside it.
-#include "health/health_store.h"
+// native backend links that backend's selection instead.
 #include "platform/local_store/local_health_store.h"
+#include "platform/platform_store.h"
 
-namespace tarnwick::health {
+#include <utility>
 
-std::unique_ptr<HealthStore> makePlatformHealthStore() {
-  return platform::makeDefaultLocalHealthStore();
+namespace tarnwick::platform {
+
+std::unique_ptr<health::HealthStore> makePlatformHealthStore(PermissionSheetOffer sheet) {
+  return makeDefaultLocalHealthStore(std::move(sheet));
 }
 
-}  // namespace tarnwick::health
+}  // namespace tarnwick::platform

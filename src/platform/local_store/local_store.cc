@@ -95,8 +95,8 @@ Access choice(const std::map<std::string, bool>& switches, const std::string& id
 
 }  // namespace
 
-LocalHealthStore::LocalHealthStore(std::string path)
-    : path_(std::move(path)), lifeline_(std::make_shared<Lifeline>()) {
+LocalHealthStore::LocalHealthStore(std::string path, PermissionSheetOffer sheet)
+    : path_(std::move(path)), sheetOffer_(std::move(sheet)), lifeline_(std::make_shared<Lifeline>()) {
   lifeline_->store = this;
 }
 
@@ -190,10 +190,8 @@ void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std
       for (const ObjectType& type : readTypes) knownType(type);
       decided = allDecided(database(), shareTypes, readTypes);
       if (decided) return;
-      sheet = installedPermissionSheet();
-      if (!sheet) {
-        throw HealthStoreError(HealthErrorCode::healthDataUnavailable, permissionSheetUnavailableReason());
-      }
+      sheet = sheetOffer_.sheet;
+      if (!sheet) throw HealthStoreError(HealthErrorCode::healthDataUnavailable, sheetOffer_.unavailableReason);
       writableDatabase();
     });
     if (error) return handler(false, std::move(error));

@@ -10,12 +10,14 @@
 #include "health/health_store.h"
 #include "platform/local_store/database.h"
 #include "platform/local_store/serial_worker.h"
+#include "platform/permission_sheet.h"
 
 namespace tarnwick::platform::local_store {
 
 class LocalHealthStore final : public health::HealthStore {
  public:
-  explicit LocalHealthStore(std::string path);
+  // `sheet` asks the person about undecided types.
+  LocalHealthStore(std::string path, PermissionSheetOffer sheet);
   // Finishes the calls already queued. A permission sheet still open then
   // has its answer dropped.
   ~LocalHealthStore() override;
@@ -43,6 +45,7 @@ class LocalHealthStore final : public health::HealthStore {
   Database& writableDatabase();
 
   std::string path_;
+  const PermissionSheetOffer sheetOffer_;
   std::unique_ptr<Database> database_;
   std::shared_ptr<Lifeline> lifeline_;
   // Last member: destroyed first, so queued tasks finish while the rest of

@@ -100,11 +100,13 @@ class NativeApplication final : public Application {
     TARNWICK_ALLOW_DEPRECATED_END
   }
 
+  // The framework's store shows the platform's own sheet; the bridge has
+  // none to offer.
+  PermissionSheetOffer permissionSheet() const override { return {}; }
+
  private:
   NSApplication* application_;
 };
-
-std::atomic<Application*> currentApplication{nullptr};
 
 }  // namespace
 
@@ -115,12 +117,9 @@ Application& Application::sharedApplication() {
     @autoreleasepool {
       created = new NativeApplication;
     }
-    currentApplication.store(created, std::memory_order_release);
     return created;
   }();
   return *application;
 }
-
-Application* Application::current() { return currentApplication.load(std::memory_order_acquire); }
 
 }  // namespace tarnwick::platform

@@ -1,10 +1,11 @@
 // Selects the native backend as the bridge's store in builds that have the
 // platform's health framework.
-#include "health/health_store.h"
 #include "platform/native/native_health_store.h"
+#include "platform/platform_store.h"
 
-namespace tarnwick::health {
+namespace tarnwick::platform {
 
-std::unique_ptr<HealthStore> makePlatformHealthStore() { return platform::makeNativeHealthStore(); }
+// The framework shows its own permission sheet, so the offer goes unused.
+std::unique_ptr<health::HealthStore> makePlatformHealthStore(PermissionSheetOffer) { return makeNativeHealthStore(); }
 
-}  // namespace tarnwick::health
+}  // namespace tarnwick::platform

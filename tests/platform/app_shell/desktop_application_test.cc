@@ -36,7 +36,7 @@ class RecordingQueue final : public platform::MainThreadQueue {
 TEST(HeadlessApplicationTest, RunLaunchesTheDelegateFromTheQueueItIsGivenAndServesThatQueue) {
   RecordingQueue queue;
   CountingDelegate delegate;
-  std::unique_ptr<platform::Application> application = platform::makeHeadlessApplication();
+  std::unique_ptr<platform::Application> application = platform::makeHeadlessApplication("No display.");
   application->setDelegate(&delegate);
   EXPECT_THROW(application->run(queue), RecordingQueue::ServingStarted);
   // The launch is queued, not called: it must run once the main thread

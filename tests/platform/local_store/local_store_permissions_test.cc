@@ -37,7 +37,11 @@ class ScriptedSheet : public platform::PermissionSheet {
 
 class LocalStorePermissions : public ::testing::Test {
  protected:
-  ~LocalStorePermissions() override { platform::installPermissionSheet(nullptr); }
+  // A second store on the factory's file that asks with sheet.
+  std::unique_ptr<health::HealthStore> storeWith(std::shared_ptr<platform::PermissionSheet> sheet,
+                                                 LocalStoreFactory& on) {
+    return platform::makeLocalHealthStore(on.path(), {std::move(sheet)});
+  }
   TypeAccess recorded(const health::ObjectType& type) {
     auto database = platform::local_store::openStore(factory.path());
     return platform::local_store::accessFor(*database, type.identifier);
@@ -45,16 +49,25 @@ class LocalStorePermissions : public ::testing::Test {
   LocalStoreFactory factory;
 };
 
-TEST_F(LocalStorePermissions, WithoutASheetTheRequestFailsAndRecordsNothing) {
-  platform::installPermissionSheet(nullptr);
-  auto result = authorize(factory.store(), {kSteps}, {kSteps, kBodyMass});
-  ASSERT_TRUE(result.error);
-  EXPECT_TRUE(result.error->is(health::HealthErrorCode::healthDataUnavailable));
-  EXPECT_STREQ(result.error->what(),
-               "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
-               "display.");
-  EXPECT_EQ(recorded(kSteps), TypeAccess{});
-  EXPECT_EQ(recorded(kBodyMass), TypeAccess{});
+TEST_F(LocalStorePermissions, WithoutASheetTheRequestFailsWithItsReasonAndRecordsNothing) {
+  struct Case {
+    std::unique_ptr<health::HealthStore> store;
+    std::string reason;
+  };
+  Case cases[] = {
+      {platform::makeLocalHealthStore(factory.path()),
+       "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
+       "display."},
+      {platform::makeLocalHealthStore(factory.path(), {nullptr, "No display."}), "No display."},
+  };
+  for (Case& c : cases) {
+    auto result = authorize(*c.store, {kSteps}, {kSteps, kBodyMass});
+    ASSERT_TRUE(result.error);
+    EXPECT_TRUE(result.error->is(health::HealthErrorCode::healthDataUnavailable));
+    EXPECT_EQ(result.error->what(), c.reason);
+    EXPECT_EQ(recorded(kSteps), TypeAccess{});
+    EXPECT_EQ(recorded(kBodyMass), TypeAccess{});
+  }
 }
 
 TEST_F(LocalStorePermissions, SheetAnswersAreRecorded) {
@@ -80,8 +93,7 @@ TEST_F(LocalStorePermissions, SheetAnswersAreRecorded) {
     SCOPED_TRACE(c.name);
     LocalStoreFactory fresh;
     auto sheet = std::make_shared<ScriptedSheet>(c.answer);
-    platform::installPermissionSheet(sheet);
-    auto result = authorize(fresh.store(), {kSteps}, {kSteps, kBodyMass});
+    auto result = authorize(*storeWith(sheet, fresh), {kSteps}, {kSteps, kBodyMass});
     ASSERT_FALSE(result.error) << result.error->what();
     EXPECT_EQ(*result.value, c.success);
     EXPECT_FALSE(result.onCallerThread);
@@ -91,21 +103,20 @@ TEST_F(LocalStorePermissions, SheetAnswersAreRecorded) {
     auto database = platform::local_store::openStore(fresh.path());
     EXPECT_EQ(platform::local_store::accessFor(*database, kSteps.identifier), c.steps);
     EXPECT_EQ(platform::local_store::accessFor(*database, kBodyMass.identifier), c.bodyMass);
-    platform::installPermissionSheet(nullptr);
   }
 }
 
 TEST_F(LocalStorePermissions, DecidedTypesNeedNoSheetEvenWhenDenied) {
   auto sheet = std::make_shared<ScriptedSheet>(PermissionSheetAnswer{});
-  platform::installPermissionSheet(sheet);
+  auto store = storeWith(sheet, factory);
   factory.setAccess(kSteps.identifier, Decision::denied, Decision::denied);
-  auto result = authorize(factory.store(), {kSteps}, {kSteps});
+  auto result = authorize(*store, {kSteps}, {kSteps});
   ASSERT_FALSE(result.error);
   EXPECT_TRUE(*result.value);
   EXPECT_TRUE(sheet->requests.empty());
   // A read-only decision leaves the share side undecided: that needs the sheet.
   factory.setAccess(kBodyMass.identifier, Decision::authorized, Decision::notDetermined);
-  authorize(factory.store(), {kBodyMass}, {kBodyMass});
+  authorize(*store, {kBodyMass}, {kBodyMass});
   EXPECT_EQ(sheet->requests.size(), 1u);
 }
 

@@ -1,0 +1,43 @@
+// A health store that is made on the first call that reaches it. The
+// process's one store stands behind it, so that a request which never calls
+// the store (a status report, an import connection) never makes it: making
+// the local store can leave a database behind on a machine that has none.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "health/health_store.h"
+
+namespace tarnwick::health {
+
+class DeferredHealthStore final : public HealthStore {
+ public:
+  using Maker = std::function<std::unique_ptr<HealthStore>()>;
+
+  // Runs `make` at most once, on the first call of any method, under a
+  // thread-safe one-time initialisation; every call then goes to the store
+  // it made, which lives as long as this object. `make` must not return
+  // nullptr.
+  explicit DeferredHealthStore(Maker make) : make_(std::move(make)) {}
+
+  std::optional<ObjectType> quantityTypeForIdentifier(std::string_view identifier) override;
+  std::optional<ObjectType> categoryTypeForIdentifier(std::string_view identifier) override;
+  ObjectType workoutType() override;
+  std::optional<Unit> unitFromString(std::string_view text) override;
+  void executeSampleQuery(SampleQuery query, SampleQueryHandler handler) override;
+  void executeStatisticsQuery(StatisticsQuery query, StatisticsHandler handler) override;
+  void requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
+                            CompletionHandler handler) override;
+  void saveObjects(std::vector<Sample> objects, CompletionHandler handler) override;
+
+ private:
+  HealthStore& made();
+
+  Maker make_;
+  std::once_flag once_;
+  std::unique_ptr<HealthStore> store_;
+};
+
+}  // namespace tarnwick::health
