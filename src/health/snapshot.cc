@@ -47,14 +47,17 @@ protocol::SyncData readSnapshot(const protocol::BridgeRequest& request) {
     if (metric) data.metrics.push_back(std::move(*metric));
   };
 
-  // The order is fixed whatever the order of the request's keys; an error
-  // from any reader abandons the whole snapshot.
-  if (wanted("steps")) addMetric(aggregatedSteps(healthStore(), since));
-  if (wanted("sleep")) addMetric(aggregatedSleep(healthStore(), since));
-  for (std::string_view key : {"heart_rate", "hrv", "weight", "glucose"}) {
-    if (wanted(key)) add(latestQuantitySample(healthStore(), key));
+  // The catalogue's order, whatever the order of the request's keys; an
+  // error from any reader abandons the whole snapshot.
+  for (const MetricEntry& entry : metricCatalogue()) {
+    if (!wanted(entry.key)) continue;
+    switch (entry.reader) {
+      case MetricReader::stepTotal: addMetric(aggregatedSteps(healthStore(), since)); break;
+      case MetricReader::sleepTotal: addMetric(aggregatedSleep(healthStore(), since)); break;
+      case MetricReader::latestQuantity: add(latestQuantitySample(healthStore(), entry.key)); break;
+      case MetricReader::latestWorkout: add(latestWorkout(healthStore())); break;
+    }
   }
-  if (wanted("workout")) add(latestWorkout(healthStore()));
 
   data.permissions = {!data.metrics.empty() || !data.records.empty(), true};
   data.readableTypes = keys;
