@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,18 +58,30 @@ health::HealthStore& lookups() {
   return *store;
 }
 
+// The catalogue's keys for a sentence: `separator` between them and `last`
+// before the final one.
+std::string keyList(std::string_view separator, std::string_view last) {
+  std::string text;
+  std::span<const health::MetricEntry> metrics = health::metricCatalogue();
+  for (std::size_t index = 0; index < metrics.size(); ++index) {
+    if (index > 0) text += index + 1 == metrics.size() ? last : separator;
+    text += metrics[index].key;
+  }
+  return text;
+}
+
 std::vector<std::string> metricKeys(const std::vector<std::string>& named) {
   if (named.empty()) return health::readableTypes();
   for (const std::string& key : named) {
-    if (!health::sampleType(lookups(), key)) {
-      throw UsageError("unknown metric key '" + key +
-                       "' (expected steps, sleep, heart_rate, hrv, weight, glucose or workout)");
+    if (!health::findMetric(key)) {
+      throw UsageError("unknown metric key '" + key + "' (expected " + keyList(", ", " or ") + ")");
     }
   }
   return named;
 }
 
-std::string typeIdentifier(const std::string& key) { return health::sampleType(lookups(), key)->identifier; }
+// What the store's permission rows are keyed by: the platform type's identifier.
+std::string typeIdentifier(const std::string& key) { return std::string(health::findMetric(key)->typeIdentifier); }
 
 int commandPath(const Invocation& invocation) {
   if (!invocation.arguments.empty()) throw UsageError("path takes no arguments");
@@ -263,8 +276,8 @@ void printHelp() {
                "       tarnwick-store --help | --version\n\n"
                "Looks after the local health store: $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an\n"
                "absolute path, else $HOME/.local/share/tarnwick/health.sqlite3; --store PATH names another file.\n"
-               "Metric keys: steps sleep heart_rate hrv weight glucose workout.\n"
-               "Sample lines: {\"type\":\"heart_rate\",\"value\":72,\"unit\":\"count/min\",\"start\":MS,\"end\":MS}\n"
+            << "Metric keys: " << keyList(" ", " ") << ".\n"
+            << "Sample lines: {\"type\":\"heart_rate\",\"value\":72,\"unit\":\"count/min\",\"start\":MS,\"end\":MS}\n"
                "  {\"type\":\"sleep\",\"value\":RAW,\"start\":MS,\"end\":MS}\n"
                "  {\"type\":\"workout\",\"activity\":RAW,\"start\":MS,\"end\":MS,\"duration\":SECONDS}\n"
                "  with an optional \"source\" on any line.\n\ncommands:\n";

@@ -7,33 +7,27 @@
 namespace tarnwick::health {
 namespace {
 
-struct MetricEntry {
-  std::string_view key;
-  ObjectKind kind;
-  std::string_view typeIdentifier;
-  std::string_view label;
-  std::string_view unitText;
-  // The largest magnitude one sample may hold, in `boundUnit`; zero for the
-  // kinds that hold no quantity.
-  double bound;
-  std::string_view boundUnit;
-};
-
 constexpr std::array<MetricEntry, 7> kCatalogue{{
-    {"steps", ObjectKind::quantity, kStepCountIdentifier, "Steps", "steps", 1e7, "count"},
-    {"sleep", ObjectKind::category, kSleepAnalysisIdentifier, "Sleep", "min", 0, ""},
-    {"heart_rate", ObjectKind::quantity, kHeartRateIdentifier, "Heart Rate", "bpm", 1e3, "count/min"},
-    {"hrv", ObjectKind::quantity, kHeartRateVariabilityIdentifier, "HRV", "ms", 1e4, "ms"},
-    {"weight", ObjectKind::quantity, kBodyMassIdentifier, "Weight", "lb", 1e4, "kg"},
-    {"glucose", ObjectKind::quantity, kBloodGlucoseIdentifier, "Glucose", "mg/dL", 1e5, "mg/dL"},
-    {"workout", ObjectKind::workout, kWorkoutTypeIdentifier, "Training Load", "min", 0, ""},
+    // key, label, unit text, type identifier, kind, default unit, stored unit, bound, cumulative, reader
+    {"steps", "Steps", "steps", kStepCountIdentifier, ObjectKind::quantity, "count", "count", 1e7, true,
+     MetricReader::stepTotal},
+    {"sleep", "Sleep", "min", kSleepAnalysisIdentifier, ObjectKind::category, "", "", 0, false,
+     MetricReader::sleepTotal},
+    {"heart_rate", "Heart Rate", "bpm", kHeartRateIdentifier, ObjectKind::quantity, "count/min", "count/min", 1e3,
+     false, MetricReader::latestQuantity},
+    {"hrv", "HRV", "ms", kHeartRateVariabilityIdentifier, ObjectKind::quantity, "ms", "ms", 1e4, false,
+     MetricReader::latestQuantity},
+    {"weight", "Weight", "lb", kBodyMassIdentifier, ObjectKind::quantity, "lb", "kg", 1e4, false,
+     MetricReader::latestQuantity},
+    {"glucose", "Glucose", "mg/dL", kBloodGlucoseIdentifier, ObjectKind::quantity, "mg/dL", "mg/dL", 1e5, false,
+     MetricReader::latestQuantity},
+    {"workout", "Training Load", "min", kWorkoutTypeIdentifier, ObjectKind::workout, "", "", 0, false,
+     MetricReader::latestWorkout},
 }};
 
-const MetricEntry* findEntry(std::string_view key) {
-  for (const MetricEntry& entry : kCatalogue) {
-    if (entry.key == key) return &entry;
-  }
-  return nullptr;
+const MetricEntry* findQuantity(std::string_view key) {
+  const MetricEntry* entry = findMetric(key);
+  return entry && entry->kind == ObjectKind::quantity ? entry : nullptr;
 }
 
 std::vector<std::string> allKeys() {
@@ -45,7 +39,31 @@ std::vector<std::string> allKeys() {
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The bound as a sentence states it ("10000 kg"). Every bound is a whole
+// number, shown without an exponent.
+std::string boundText(const MetricEntry& entry) {
+  char digits[24];
+  auto written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(entry.bound));
+  return std::string(digits, written.ptr) + " " + std::string(entry.storedUnit);
+}
+
 }  // namespace
+
+std::span<const MetricEntry> metricCatalogue() { return kCatalogue; }
+
+const MetricEntry* findMetric(std::string_view key) {
+  for (const MetricEntry& entry : kCatalogue) {
+    if (entry.key == key) return &entry;
+  }
+  return nullptr;
+}
+
+const MetricEntry* findMetricByTypeIdentifier(std::string_view identifier) {
+  for (const MetricEntry& entry : kCatalogue) {
+    if (entry.typeIdentifier == identifier) return &entry;
+  }
+  return nullptr;
+}
 
 const std::vector<std::string>& readableTypes() {
   static const std::vector<std::string> keys = allKeys();
@@ -58,7 +76,7 @@ const std::vector<std::string>& writableTypes() {
 }
 
 std::pair<std::string, std::string> makeMetricLabel(std::string_view key) {
-  if (const MetricEntry* entry = findEntry(key)) return {std::string(entry->label), std::string(entry->unitText)};
+  if (const MetricEntry* entry = findMetric(key)) return {std::string(entry->label), std::string(entry->unitText)};
   std::string label(key);
   bool startOfWord = true;
   for (char& c : label) {
@@ -74,24 +92,20 @@ std::pair<std::string, std::string> makeMetricLabel(std::string_view key) {
 }
 
 std::optional<ObjectType> quantityType(HealthStore& store, std::string_view key) {
-  const MetricEntry* entry = findEntry(key);
-  if (!entry || entry->kind != ObjectKind::quantity) return std::nullopt;
+  const MetricEntry* entry = findQuantity(key);
+  if (!entry) return std::nullopt;
   return store.quantityTypeForIdentifier(entry->typeIdentifier);
 }
 
-Unit quantityUnit(HealthStore& store, std::string_view key) {
-  if (key == "steps") return Unit::count();
-  if (key == "heart_rate") return Unit::count().dividedBy(Unit::minute());
-  if (key == "hrv") return Unit::second(MetricPrefix::milli);
-  if (key == "weight") return Unit::pound();
-  if (key == "glucose") {
-    if (std::optional<Unit> unit = store.unitFromString("mg/dL")) return *unit;
-  }
-  return Unit::count();
+Unit quantityUnit(std::string_view key) {
+  const MetricEntry* entry = findQuantity(key);
+  if (!entry) return Unit::count();
+  // The catalogue's unit texts are all units, so this never falls through.
+  return Unit::fromString(entry->defaultUnit).value_or(Unit::count());
 }
 
 std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key) {
-  const MetricEntry* entry = findEntry(key);
+  const MetricEntry* entry = findMetric(key);
   if (!entry) return std::nullopt;
   switch (entry->kind) {
     case ObjectKind::quantity: return store.quantityTypeForIdentifier(entry->typeIdentifier);
@@ -102,27 +116,16 @@ std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key) {
 }
 
 std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifier) {
-  for (const MetricEntry& entry : kCatalogue) {
-    if (entry.typeIdentifier == identifier) return std::string(entry.key);
-  }
+  if (const MetricEntry* entry = findMetricByTypeIdentifier(identifier)) return std::string(entry->key);
   return std::nullopt;
 }
 
 std::optional<Quantity> largestQuantity(std::string_view key) {
-  const MetricEntry* entry = findEntry(key);
-  if (!entry || entry->kind != ObjectKind::quantity) return std::nullopt;
-  std::optional<Unit> unit = Unit::fromString(entry->boundUnit);
+  const MetricEntry* entry = findQuantity(key);
+  if (!entry) return std::nullopt;
+  std::optional<Unit> unit = Unit::fromString(entry->storedUnit);
   if (!unit) return std::nullopt;
   return Quantity(*unit, entry->bound);
-}
-
-std::optional<std::string> largestQuantityText(std::string_view key) {
-  const MetricEntry* entry = findEntry(key);
-  if (!entry || entry->kind != ObjectKind::quantity) return std::nullopt;
-  // Every bound is a whole number, shown without an exponent.
-  char digits[24];
-  auto written = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(entry->bound));
-  return std::string(digits, written.ptr) + " " + std::string(entry->boundUnit);
 }
 
 bool isWithinBounds(std::string_view key, const Quantity& quantity) {
@@ -135,6 +138,12 @@ bool isWithinBounds(std::string_view key, const Quantity& quantity) {
   // written so that a NaN from the conversion also fails.
   double magnitude = std::fabs(quantity.doubleValueForUnit(largest->unit()));
   return magnitude <= largest->value();
+}
+
+std::string outOfRangeClause(std::string_view key) {
+  const MetricEntry* entry = findQuantity(key);
+  return "is out of range for " + std::string(key) + ", which is at most " +
+         (entry ? boundText(*entry) : std::string("a finite number"));
 }
 
 }  // namespace tarnwick::health

@@ -1,9 +1,11 @@
-// The seven metric keys the wire speaks of, and for each its label, unit
-// text, health-store type and health-store unit. Keys are matched exactly:
-// case-sensitive, no trimming.
+// The seven metric keys the wire speaks of, one row each: everything the
+// bridge, the stores, the tool and the permission sheet know about a metric
+// is read from its row. Keys are matched exactly: case-sensitive, no
+// trimming.
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -12,6 +14,46 @@
 #include "health/health_store.h"
 
 namespace tarnwick::health {
+
+// How "sync" reads a metric.
+enum class MetricReader {
+  stepTotal,       // aggregatedSteps: the sum over the window
+  sleepTotal,      // aggregatedSleep: the minutes asleep in the window
+  latestQuantity,  // latestQuantitySample: the newest sample of the key
+  latestWorkout,   // latestWorkout: the newest workout
+};
+
+struct MetricEntry {
+  std::string_view key;
+  // What a person reads ("Heart Rate") and the unit text beside a value.
+  std::string_view label;
+  std::string_view unitText;
+  // The platform's type: its identifier and kind.
+  std::string_view typeIdentifier;
+  ObjectKind kind;
+  // The unit text wire values are read and written in; empty for the kinds
+  // that hold no quantity.
+  std::string_view defaultUnit;
+  // The unit text the platform keeps and reads the type in; the bound is in
+  // it too. Empty for the kinds that hold no quantity.
+  std::string_view storedUnit;
+  // The largest magnitude one sample may hold, in `storedUnit`; zero for the
+  // kinds that hold no quantity.
+  double bound;
+  // Samples that add up (steps) rather than stand alone (heart rate).
+  bool cumulative;
+  MetricReader reader;
+};
+
+// Every row, in canonical order: the order of the default key lists, of the
+// snapshot's metrics and of the permission sheet's rows.
+std::span<const MetricEntry> metricCatalogue();
+
+// The row of a key, or nullptr.
+const MetricEntry* findMetric(std::string_view key);
+
+// The row whose platform type has this identifier, or nullptr.
+const MetricEntry* findMetricByTypeIdentifier(std::string_view identifier);
 
 // The default key lists: the seven keys in canonical order. Equal, but two
 // separate lists, as what may be read and what may be written are separate.
@@ -29,7 +71,7 @@ std::optional<ObjectType> quantityType(HealthStore& store, std::string_view key)
 
 // The unit values of a key are read and written in. Every key outside the
 // five quantity keys, "sleep" and "workout" included, gives the count unit.
-Unit quantityUnit(HealthStore& store, std::string_view key);
+Unit quantityUnit(std::string_view key);
 
 // The sample type a key stands for when asking permission or saving: the
 // quantity types, the sleep-analysis category type, the workout type.
@@ -52,15 +94,16 @@ std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifie
 // value stored would make every later sum over the type meaningless.
 std::optional<Quantity> largestQuantity(std::string_view key);
 
-// The bound as a sentence states it ("10000 kg"), or nothing for a key
-// without one.
-std::optional<std::string> largestQuantityText(std::string_view key);
-
 // False for a non-finite amount, an amount whose unit does not measure the
 // key, and one whose magnitude lies above the key's bound once converted
 // (which also catches an amount finite as written but infinite in the
 // store's unit). Keys without a bound only ask for a finite amount. Never
 // throws.
 bool isWithinBounds(std::string_view key, const Quantity& quantity);
+
+// Why isWithinBounds refused an amount, as the end of a sentence: "is out
+// of range for weight, which is at most 10000 kg" ("a finite number" for a
+// key without a bound).
+std::string outOfRangeClause(std::string_view key);
 
 }  // namespace tarnwick::health

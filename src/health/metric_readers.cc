@@ -22,6 +22,14 @@ protocol::RecordPayload makeRecord(std::string title, std::string summary, doubl
                                  std::string(kRecordKind), {std::move(key), std::string(kSourceTag)}};
 }
 
+// The catalogue row of a key the readers name; always there.
+const MetricEntry& metric(std::string_view key) { return *findMetric(key); }
+
+protocol::MetricPayload payload(const MetricEntry& entry, double value, double recordedAt) {
+  return protocol::MetricPayload{std::string(entry.key), value, std::string(entry.unitText), std::string(entry.label),
+                                 recordedAt};
+}
+
 // The first sample of the newest-first list, or nullptr.
 const Sample* newest(const std::vector<Sample>& samples) { return samples.empty() ? nullptr : &samples.front(); }
 
@@ -51,10 +59,11 @@ std::optional<MetricReading> latestQuantitySample(HealthStore& store, std::strin
   const QuantitySampleValue* quantity = sample ? sample->asQuantitySample() : nullptr;
   if (!quantity) return std::nullopt;
 
-  auto [label, unitText] = makeMetricLabel(key);
-  double value = quantity->quantity.doubleValueForUnit(quantityUnit(store, key));
+  const MetricEntry& entry = metric(key);
+  std::string label(entry.label);
+  double value = quantity->quantity.doubleValueForUnit(quantityUnit(key));
   double recordedAt = toMilliseconds(sample->endDate);
-  MetricReading reading{protocol::MetricPayload{std::string(key), value, unitText, label, recordedAt}, std::nullopt};
+  MetricReading reading{payload(entry, value, recordedAt), std::nullopt};
   reading.record = makeRecord(label + " Snapshot", label + " recorded from HealthKit.", recordedAt, std::string(key));
   return reading;
 }
@@ -63,11 +72,11 @@ std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Insta
   std::optional<ObjectType> type = quantityType(store, "steps");
   if (!type) return std::nullopt;
   double steps = cumulativeStepCount(store, *type, since, clock);
-  return protocol::MetricPayload{"steps", steps, "steps", "Steps", toMilliseconds(clock.now())};
+  return payload(metric("steps"), steps, toMilliseconds(clock.now()));
 }
 
 std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since, const Clock& clock) {
-  std::optional<ObjectType> type = store.categoryTypeForIdentifier(kSleepAnalysisIdentifier);
+  std::optional<ObjectType> type = sampleType(store, "sleep");
   if (!type) return std::nullopt;
   // The window is on end dates, so a night that began before it counts in
   // full. The store applies it (a plain predicate matches samples ending at
@@ -83,7 +92,7 @@ std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Insta
     minutes += (sample.endDate - sample.startDate) / 60.0;
   }
   if (!kept || !(minutes > 0)) return std::nullopt;
-  return protocol::MetricPayload{"sleep", minutes, "min", "Sleep", toMilliseconds(clock.now())};
+  return payload(metric("sleep"), minutes, toMilliseconds(clock.now()));
 }
 
 std::optional<MetricReading> latestWorkout(HealthStore& store) {
@@ -98,8 +107,10 @@ std::optional<MetricReading> latestWorkout(HealthStore& store) {
   // largest finite count keeps the rest of the snapshot readable.
   if (std::isinf(minutes)) minutes = std::numeric_limits<double>::max();
   double recordedAt = toMilliseconds(sample->endDate);
-  MetricReading reading{protocol::MetricPayload{"workout", minutes, "min", "Training Load", recordedAt}, std::nullopt};
-  reading.record = makeRecord("Workout summary", workoutSummary(workout->activityType, minutes), recordedAt, "workout");
+  const MetricEntry& entry = metric("workout");
+  MetricReading reading{payload(entry, minutes, recordedAt), std::nullopt};
+  reading.record =
+      makeRecord("Workout summary", workoutSummary(workout->activityType, minutes), recordedAt, std::string(entry.key));
   return reading;
 }
 

@@ -48,14 +48,17 @@ protocol::SyncData readSnapshot(const protocol::BridgeRequest& request, HealthSt
     if (metric) data.metrics.push_back(std::move(*metric));
   };
 
-  // The order is fixed whatever the order of the request's keys; an error
-  // from any reader abandons the whole snapshot.
-  if (wanted("steps")) addMetric(aggregatedSteps(store, since, clock));
-  if (wanted("sleep")) addMetric(aggregatedSleep(store, since, clock));
-  for (std::string_view key : {"heart_rate", "hrv", "weight", "glucose"}) {
-    if (wanted(key)) add(latestQuantitySample(store, key));
+  // The catalogue's order, whatever the order of the request's keys; an
+  // error from any reader abandons the whole snapshot.
+  for (const MetricEntry& entry : metricCatalogue()) {
+    if (!wanted(entry.key)) continue;
+    switch (entry.reader) {
+      case MetricReader::stepTotal: addMetric(aggregatedSteps(store, since, clock)); break;
+      case MetricReader::sleepTotal: addMetric(aggregatedSleep(store, since, clock)); break;
+      case MetricReader::latestQuantity: add(latestQuantitySample(store, entry.key)); break;
+      case MetricReader::latestWorkout: add(latestWorkout(store)); break;
+    }
   }
-  if (wanted("workout")) add(latestWorkout(store));
 
   data.permissions = {!data.metrics.empty() || !data.records.empty(), true};
   data.readableTypes = keys;

@@ -62,7 +62,7 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   if (!std::isfinite(*value)) return skipped(item, "its value is not a finite number");
 
   // No unit, or a null one, means the metric's default unit.
-  health::Unit unit = health::quantityUnit(store, item.type);
+  health::Unit unit = health::quantityUnit(item.type);
   if (item.unit) {
     std::optional<health::Unit> named = store.unitFromString(*item.unit);
     if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
@@ -77,8 +77,7 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   // would sum to infinity just the same.
   health::Quantity quantity(unit, *value);
   if (!health::isWithinBounds(item.type, quantity)) {
-    return skipped(item, "its value is out of range for " + item.type + ", which is at most " +
-                             health::largestQuantityText(item.type).value_or("a finite number"));
+    return skipped(item, "its value " + health::outOfRangeClause(item.type));
   }
 
   Instant instant = endOf(item, clock);
@@ -131,9 +130,14 @@ std::string unsupportedTypeWarning(std::string_view type) {
 
 std::variant<Sample, SkippedItem> convertItem(health::HealthStore& store, const WritebackItem& item,
                                               const health::Clock& clock) {
-  if (item.type == "sleep") return convertSleep(store, item, clock);
-  if (item.type == "workout") return convertWorkout(store, item, clock);
-  return convertQuantity(store, item, clock);
+  const health::MetricEntry* metric = health::findMetric(item.type);
+  if (!metric) return SkippedItem{};
+  switch (metric->kind) {
+    case health::ObjectKind::quantity: return convertQuantity(store, item, clock);
+    case health::ObjectKind::category: return convertSleep(store, item, clock);
+    case health::ObjectKind::workout: return convertWorkout(store, item, clock);
+  }
+  return SkippedItem{};
 }
 
 }  // namespace tarnwick::writeback

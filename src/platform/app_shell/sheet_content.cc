@@ -12,17 +12,17 @@ namespace tarnwick::platform {
 namespace {
 
 std::string rowLabel(const std::string& identifier) {
-  if (auto key = health::metricKeyForTypeIdentifier(identifier)) return health::makeMetricLabel(*key).first;
+  if (const health::MetricEntry* metric = health::findMetricByTypeIdentifier(identifier)) {
+    return std::string(metric->label);
+  }
   return identifier;
 }
 
 // Where a type stands in the catalogue; types outside it come last.
 size_t catalogueRank(const std::string& identifier) {
-  const std::vector<std::string>& keys = health::readableTypes();
-  if (auto key = health::metricKeyForTypeIdentifier(identifier)) {
-    return static_cast<size_t>(std::find(keys.begin(), keys.end(), *key) - keys.begin());
-  }
-  return std::numeric_limits<size_t>::max();
+  const health::MetricEntry* metric = health::findMetricByTypeIdentifier(identifier);
+  if (!metric) return std::numeric_limits<size_t>::max();
+  return static_cast<size_t>(metric - health::metricCatalogue().data());
 }
 
 std::vector<SheetRow> rowsFor(const std::vector<health::ObjectType>& types) {

@@ -85,7 +85,7 @@ health::Sample sampleFromLine(std::string_view text, health::HealthStore& store,
   health::Sample sample;
   switch (type->kind) {
     case health::ObjectKind::quantity: {
-      health::Unit unit = health::quantityUnit(store, *key);
+      health::Unit unit = health::quantityUnit(*key);
       if (std::optional<std::string> unitText = optionalText(line, "unit")) {
         std::optional<health::Unit> named = store.unitFromString(*unitText);
         if (!named) bad("unknown unit \"" + *unitText + "\"");
@@ -112,8 +112,7 @@ health::Sample sampleFromLine(std::string_view text, health::HealthStore& store,
   // The same bound the bridge's "write" keeps: one absurd amount stored
   // would make every later sum over the type meaningless.
   if (const auto* quantity = sample.asQuantitySample(); quantity && !health::isWithinBounds(*key, quantity->quantity)) {
-    bad("\"value\" is out of range for " + *key + ", which is at most " +
-        health::largestQuantityText(*key).value_or("a finite number"));
+    bad("\"value\" " + health::outOfRangeClause(*key));
   }
   return sample;
 }

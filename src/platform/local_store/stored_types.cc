@@ -1,30 +1,32 @@
 #include "platform/local_store/stored_types.h"
 
-#include <array>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "health/metric_catalogue.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
 
-using health::ObjectKind;
-
-constexpr std::array<StoredType, 7> kStoredTypes{{
-    {health::kStepCountIdentifier, ObjectKind::quantity, true},
-    {health::kHeartRateIdentifier, ObjectKind::quantity, false},
-    {health::kHeartRateVariabilityIdentifier, ObjectKind::quantity, false},
-    {health::kBodyMassIdentifier, ObjectKind::quantity, false},
-    {health::kBloodGlucoseIdentifier, ObjectKind::quantity, false},
-    {health::kSleepAnalysisIdentifier, ObjectKind::category, false},
-    {health::kWorkoutTypeIdentifier, ObjectKind::workout, false},
-}};
+// Built once from the catalogue's rows.
+const std::vector<StoredType>& storedTypes() {
+  static const std::vector<StoredType> types = [] {
+    std::vector<StoredType> rows;
+    for (const health::MetricEntry& metric : health::metricCatalogue()) {
+      // Parsed here once, as every saved sample asks for its type's unit.
+      std::optional<health::Unit> unit = health::Unit::fromString(metric.storedUnit);
+      rows.push_back({metric.typeIdentifier, metric.kind, metric.cumulative, unit.value_or(health::Unit::count())});
+    }
+    return rows;
+  }();
+  return types;
+}
 
 }  // namespace
 
 const StoredType* findStoredType(std::string_view identifier) {
-  for (const StoredType& type : kStoredTypes) {
+  for (const StoredType& type : storedTypes()) {
     if (type.identifier == identifier) return &type;
   }
   return nullptr;
@@ -37,15 +39,8 @@ std::optional<health::ObjectType> objectTypeFor(std::string_view identifier) {
 }
 
 health::Unit canonicalUnit(std::string_view identifier) {
-  using health::MetricPrefix;
-  using health::Unit;
-  if (identifier == health::kHeartRateIdentifier) return Unit::count().dividedBy(Unit::minute());
-  if (identifier == health::kHeartRateVariabilityIdentifier) return Unit::second(MetricPrefix::milli);
-  if (identifier == health::kBodyMassIdentifier) return Unit::gram(MetricPrefix::kilo);
-  if (identifier == health::kBloodGlucoseIdentifier) {
-    return Unit::gram(MetricPrefix::milli).dividedBy(Unit::liter(MetricPrefix::deci));
-  }
-  return Unit::count();
+  const StoredType* type = findStoredType(identifier);
+  return type ? type->unit : health::Unit::count();
 }
 
 double largestStoredValue(std::string_view identifier) {

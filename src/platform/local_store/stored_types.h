@@ -1,6 +1,6 @@
-// The sample types the local store knows, and for each quantity type the one
-// unit its values are kept in, so that a sum over a type is one SQL SUM and
-// no row needs a conversion on the way out.
+// The sample types the local store knows, one per metric of the catalogue,
+// and for each quantity type the one unit its values are kept in, so that a
+// sum over a type is one SQL SUM and no row needs a conversion on the way out.
 #pragma once
 
 #include <optional>
@@ -12,10 +12,14 @@
 namespace tarnwick::platform::local_store {
 
 struct StoredType {
+  // What the store's file holds in its type columns: the platform's
+  // identifier, so files written before keep their meaning.
   std::string_view identifier;
   health::ObjectKind kind;
   // Cumulative types (steps) may be summed; discrete ones (heart rate) not.
   bool cumulative = false;
+  // The unit values are kept in; count for the kinds that hold no quantity.
+  health::Unit unit = health::Unit::count();
 };
 
 // The stored type with this platform identifier, or nullptr.

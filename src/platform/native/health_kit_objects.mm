@@ -1,8 +1,8 @@
 #import "platform/native/health_kit_objects.h"
 
 #include <array>
-#include <map>
 
+#include "health/metric_catalogue.h"
 #include "platform/native/objc_support.h"
 
 namespace tarnwick::platform::native {
@@ -14,16 +14,9 @@ health::Instant instantOf(NSDate* date) { return [date timeIntervalSince1970]; }
 // The framework never says which unit a quantity was saved in; the bridge
 // reads each type in one unit of its dimension and converts from there.
 std::optional<std::string_view> readingUnitText(std::string_view identifier) {
-  static const std::map<std::string_view, std::string_view> units = {
-      {health::kStepCountIdentifier, "count"},
-      {health::kHeartRateIdentifier, "count/min"},
-      {health::kHeartRateVariabilityIdentifier, "ms"},
-      {health::kBodyMassIdentifier, "kg"},
-      {health::kBloodGlucoseIdentifier, "mg/dL"},
-  };
-  auto found = units.find(identifier);
-  if (found == units.end()) return std::nullopt;
-  return found->second;
+  const health::MetricEntry* metric = health::findMetricByTypeIdentifier(identifier);
+  if (!metric || metric->kind != health::ObjectKind::quantity) return std::nullopt;
+  return metric->storedUnit;
 }
 
 // For types outside the bridge's five: the first of these the quantity's

@@ -120,7 +120,9 @@ TEST_F(StoreTool, GrantDenyAndResetSetBothAccesses) {
             "workout read=not determined write=not determined\n");
   ProcessResult unknown = tool({"grant", "Steps"});
   EXPECT_EQ(unknown.exitStatus, 1);
-  EXPECT_NE(unknown.standardError.find("unknown metric key 'Steps'"), std::string::npos);
+  EXPECT_EQ(unknown.standardError,
+            "tarnwick-store: unknown metric key 'Steps' (expected steps, sleep, heart_rate, hrv, weight, glucose or "
+            "workout)\n");
 }
 
 TEST_F(StoreTool, SourcesRankByFirstWriteUntilPreferred) {
@@ -166,6 +168,8 @@ TEST_F(StoreTool, UsageErrorsExitOneWithOneLine) {
   ProcessResult help = tool({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
   EXPECT_NE(help.standardOutput.find("generate --days N"), std::string::npos);
+  EXPECT_NE(help.standardOutput.find("\nMetric keys: steps sleep heart_rate hrv weight glucose workout.\nSample lines: "),
+            std::string::npos);
   // The location rule as `path` applies it: the data home first, then HOME.
   EXPECT_NE(help.standardOutput.find("$XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an\nabsolute path, "
                                      "else $HOME/.local/share/tarnwick/health.sqlite3"),
