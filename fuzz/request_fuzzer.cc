@@ -12,9 +12,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarnwick;
-  // A fresh store per input: its answers do not depend on earlier inputs, and
-  // its destructor joins the threads its callbacks ran on.
-  testing::FakeHealthStore store;
+  // One store for the whole run, made by the first input in a memory-backed
+  // folder: a store per input would create a database file per input. What
+  // earlier inputs saved stays in it; no response's shape depends on that.
+  static testing::FakeHealthStore store;
   shell::EncodedResponse response = shell::respondToBytes(std::string_view(reinterpret_cast<const char*>(data), size),
                                                           store, health::systemClock());
 

@@ -1,7 +1,7 @@
 // The interface the bridge uses to reach the person's health store. It is
 // shaped like the platform calls the bridge makes (type look-ups, queries,
 // the permission request, the save) so that the platform's store, the local
-// SQLite store and the in-memory test fake can all stand behind it; the
+// SQLite store and the test fake can all stand behind it; the
 // bridge never knows which one it has.
 //
 // Every call that reports through a handler calls it exactly once, on a

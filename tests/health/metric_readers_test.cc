@@ -51,7 +51,7 @@ TEST(LatestQuantitySample, NothingForAnEmptyTypeOrASampleOfAnotherKind) {
   EXPECT_FALSE(health::latestQuantitySample(store, "heart_rate"));
   health::Sample odd = heartRate(70, 10, 20);
   odd.value = health::CategorySampleValue{1};
-  store.addSample(odd);
+  store.scriptNext(StoreCall::sampleQuery, ScriptedReply::delivering({odd}));
   EXPECT_FALSE(health::latestQuantitySample(store, "heart_rate"));
 }
 
@@ -146,9 +146,11 @@ TEST(LatestWorkout, MinutesAndSummary) {
       {37, 6e20, 1e19, "Running workout, 9223372036854775807 min."},
       {37, kInfinity, std::numeric_limits<double>::max(), "Running workout, 9223372036854775807 min."},
   };
+  FakeHealthStore store;
   for (const Case& c : cases) {
-    FakeHealthStore store;
-    store.addSample(workout(c.activityType, kNoon - kHour, kNoon - 0.25, c.duration));
+    // Durations no store keeps (negative, not a number, infinite) included.
+    store.scriptNext(StoreCall::sampleQuery,
+                     ScriptedReply::delivering({workout(c.activityType, kNoon - kHour, kNoon - 0.25, c.duration)}));
     auto reading = health::latestWorkout(store);
     ASSERT_TRUE(reading) << c.summary;
     EXPECT_EQ(reading->metric, (MetricPayload{"workout", c.minutes, "min", "Training Load", kNoon * 1000 - 250}))

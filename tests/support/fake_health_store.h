@@ -1,24 +1,26 @@
-// An in-memory health store for tests. It keeps samples and permissions the
-// way the real stores do, calls every handler on a thread of its own,
-// records which calls a request caused, and can be told to answer any one
-// call with an error (alone or together with data) or with nothing at all.
+// A health store for tests: a local store on a file in a temporary
+// directory, wrapped so that a test can see which calls a request caused
+// and can make any one call answer with an error (alone or together with
+// data) or with nothing at all. Every rule (types, permissions, queries,
+// sums, saves) is the local store's own; this class only records, scripts
+// and forwards. Handlers run on the local store's worker thread.
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "health/health_store.h"
+#include "platform/permission_sheet.h"
+#include "support/local_store_setup.h"
+#include "support/temporary_directory.h"
 
 namespace tarnwick::testing {
-
-enum class Access { notDetermined, denied, authorized };
 
 // The calls whose answers can be scripted.
 enum class StoreCall { sampleQuery, statisticsQuery, requestAuthorization, saveObjects };
@@ -26,33 +28,44 @@ enum class StoreCall { sampleQuery, statisticsQuery, requestAuthorization, saveO
 // How the next call of one kind answers instead of the normal way.
 struct ScriptedReply {
   std::optional<health::HealthStoreError> error;
-  // With an error: also deliver what the call would have delivered.
+  // With an error: also deliver what the store delivered.
   bool alsoDeliverData = false;
   // Without an error: deliver neither data nor error (success false for
   // completions).
   bool deliverNothing = false;
+  // For a sample query: deliver these samples, and no error, instead of the
+  // store's answer. For samples no store keeps (a value of another kind, a
+  // negative duration) that readers must still cope with.
+  std::optional<std::vector<health::Sample>> samples = std::nullopt;
+
+  static ScriptedReply delivering(std::vector<health::Sample> samples) {
+    return {std::nullopt, false, false, std::move(samples)};
+  }
 };
 
 class FakeHealthStore final : public health::HealthStore {
  public:
-  // Knows the seven metric types; every access is authorized.
+  // A new, empty store in which every type's access is authorized.
   FakeHealthStore();
+  // Finishes the calls still queued, then removes the store's file.
   ~FakeHealthStore() override;
 
-  // ---- Set-up --------------------------------------------------------------
-  // Sources rank for cumulative sums in the order they first add a sample,
-  // as in the local store, until preferSources moves some to the top.
+  // ---- Set-up, through the local store's own file ---------------------------
+  // Sources rank for cumulative sums in the order they first add a sample
+  // until preferSources moves some to the top. Throws HealthStoreError for a
+  // sample the store would refuse.
   void addSample(health::Sample sample, std::string sourceName = "Fake Watch");
   void preferSources(const std::vector<std::string>& names);
   void forgetType(std::string identifier);  // lookups for it give nothing
   void setReadAccess(const std::string& identifier, Access access);
   void setShareAccess(const std::string& identifier, Access access);
   void setAllAccess(Access access);
-  // Answer of the "sheet" when a permission request names an undecided type.
-  void setUndecidedAuthorizationAnswer(bool success) { undecidedAnswer_ = success; }
+  // How the permission sheet answers a request that names an undecided type:
+  // "Allow" with every switch on, or "Don't Allow".
+  void setUndecidedAuthorizationAnswer(bool allow);
   void scriptNext(StoreCall call, ScriptedReply reply);
 
-  // ---- What happened -------------------------------------------------------
+  // ---- What happened ---------------------------------------------------------
   std::vector<StoreCall> calls() const;
   std::vector<health::SampleQuery> sampleQueries() const;
   std::vector<health::StatisticsQuery> statisticsQueries() const;
@@ -62,12 +75,10 @@ class FakeHealthStore final : public health::HealthStore {
   };
   std::vector<AuthorizationCall> authorizationCalls() const;
   std::vector<std::vector<health::Sample>> saves() const;
-  // Every sample the store holds, in insertion order, with its source.
+  // Every sample the store holds, ordered by start, then insertion.
   std::vector<health::Sample> samples() const;
-  Access readAccess(const std::string& identifier) const;
-  Access shareAccess(const std::string& identifier) const;
 
-  // ---- HealthStore ---------------------------------------------------------
+  // ---- HealthStore -----------------------------------------------------------
   std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view identifier) override;
   std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view identifier) override;
   health::ObjectType workoutType() override;
@@ -79,26 +90,28 @@ class FakeHealthStore final : public health::HealthStore {
   void saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) override;
 
  private:
-  std::optional<ScriptedReply> takeScript(StoreCall call);
-  void store(health::Sample sample);
-  void deliver(std::function<void()> callback);
-  std::vector<health::Sample> matching(const health::SampleQuery& query, std::optional<health::HealthStoreError>& error) const;
+  class Sheet;
+
+  // Notes the call and takes the script waiting for it, if any.
+  std::optional<ScriptedReply> record(StoreCall call);
+  bool forgotten(std::string_view identifier) const;
+
+  TemporaryDirectory directory_;
+  LocalStoreSetup setup_;
+  std::shared_ptr<Sheet> sheet_;
+  std::shared_ptr<platform::PermissionSheet> previousSheet_;
 
   mutable std::mutex mutex_;
-  std::set<std::string> knownTypes_;
-  std::vector<health::Sample> samples_;
-  std::vector<std::string> sourceOrder_;  // highest priority first
-  std::map<std::string, Access> readAccess_;
-  std::map<std::string, Access> shareAccess_;
-  Access defaultAccess_ = Access::authorized;
-  bool undecidedAnswer_ = true;
+  std::set<std::string, std::less<>> forgottenTypes_;
   std::map<StoreCall, std::deque<ScriptedReply>> scripts_;
   std::vector<StoreCall> calls_;
   std::vector<health::SampleQuery> sampleQueries_;
   std::vector<health::StatisticsQuery> statisticsQueries_;
   std::vector<AuthorizationCall> authorizationCalls_;
   std::vector<std::vector<health::Sample>> saves_;
-  std::vector<std::thread> callbackThreads_;
+
+  // Last: destroyed first, so its queued calls finish while the rest exists.
+  std::unique_ptr<health::HealthStore> store_;
 };
 
 }  // namespace tarnwick::testing

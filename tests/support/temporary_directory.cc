@@ -1,5 +1,7 @@
 #include "support/temporary_directory.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -7,9 +9,11 @@
 
 namespace tarnwick::testing {
 
-TemporaryDirectory::TemporaryDirectory() {
+TemporaryDirectory::TemporaryDirectory(Backing backing) {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwick-test-XXXXXX";
+  std::string folder = base && *base ? base : "/tmp";
+  if (backing == Backing::memory && ::access("/dev/shm", W_OK | X_OK) == 0) folder = "/dev/shm";
+  std::string pattern = folder + "/tarnwick-test-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!::mkdtemp(buffer.data())) throw std::runtime_error("cannot create a temporary directory");

@@ -6,9 +6,14 @@
 
 namespace tarnwick::testing {
 
+// Where the directory lives: in TMPDIR (else /tmp), or in memory (/dev/shm)
+// where the system has such a folder, for files whose syncs a test does not
+// need to pay for; elsewhere memory falls back to disk.
+enum class Backing { disk, memory };
+
 class TemporaryDirectory {
  public:
-  TemporaryDirectory();
+  explicit TemporaryDirectory(Backing backing = Backing::disk);
   ~TemporaryDirectory();
   TemporaryDirectory(const TemporaryDirectory&) = delete;
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;

@@ -1,6 +1,6 @@
 // The store behind the stand-in health framework. Every HKHealthStore and
 // every type look-up of the stand-in forwards to the store installed here, so
-// the native backend above it can be run against the in-memory fake or the
+// the native backend above it can be run against the test fake or the
 // local store.
 #pragma once
 

@@ -1,6 +1,6 @@
-// Behaviour every health store must show, run against the in-memory fake
-// and the local SQLite store alike: if the fake passes, tests written
-// against it hold for the real thing.
+// Behaviour every health store must show, run against the test fake (the
+// local store behind its recording and scripting) and the local SQLite store
+// alike: if the fake passes, tests written against it hold for the real thing.
 #include <gtest/gtest.h>
 
 #include <cmath>
