@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <span>
@@ -24,6 +23,7 @@
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
+#include "protocol/errno_text.h"
 #include "synthetic_history.h"
 #include "tarnwick_version.h"
 
@@ -102,7 +102,7 @@ int commandAdd(const Invocation& invocation) {
     text = readAll(std::cin);
   } else {
     std::ifstream file(invocation.arguments[0], std::ios::binary);
-    if (!file) throw UsageError("cannot read '" + invocation.arguments[0] + "': " + std::strerror(errno));
+    if (!file) throw UsageError("cannot read '" + invocation.arguments[0] + "': " + protocol::describeErrno(errno));
     text = readAll(file);
   }
   // Every line is checked before the store is touched: a bad line adds nothing.

@@ -1,5 +1,7 @@
 // The sentences for text the JSON parser refuses, shared by every reader of
-// request and record text.
+// request and record text. They are built from where the parser stopped and
+// from the JSON grammar, never from the parser's own messages, so they read
+// the same whichever version of the parser is linked.
 #pragma once
 
 #include <cstddef>
@@ -8,16 +10,23 @@
 
 namespace tarnwick::protocol {
 
-// How the parser reported a failure: its exception id and its what() text.
+// Where and how the parser stopped, as its event interface reports it.
 struct JsonParseFailure {
+  // Bytes the parser had consumed, reading past the end counting as one.
+  std::size_t bytesRead = 0;
+  // The text the parser had read since its last string or number began,
+  // control characters shown as <U+HHHH>: the text a person sees "near".
+  std::string lastRead;
+  // The parser's exception id: 1xx for text that is not JSON, 4xx for a
+  // number beyond a double.
   int id = 0;
-  std::string libraryMessage;
 };
 
 // One plain sentence for a parse failure of text named by subject ("The
 // request"): "The request is not valid JSON at line 1, column 5: invalid
-// literal, near 'tru'." A failure that only comes from the parser stopping at
-// nulAt (the text's first NUL byte, npos for none) is reported as that NUL.
+// literal, near 'tru'." The parser reads text only up to nulAt (its first
+// NUL byte, npos for none); running out of input there is reported as that
+// NUL.
 std::string describeJsonParseFailure(std::string_view subject, std::string_view text, std::size_t nulAt,
                                      const JsonParseFailure& failure);
 

@@ -360,8 +360,8 @@ class RecordReader {
     return true;
   }
 
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
-    failure_ = JsonParseFailure{error.id, error.what()};
+  bool parse_error(std::size_t bytesRead, const std::string& lastRead, const nlohmann::detail::exception& error) {
+    failure_ = JsonParseFailure{bytesRead, lastRead, error.id};
     return false;
   }
 

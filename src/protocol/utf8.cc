@@ -1,41 +1,58 @@
 #include "protocol/utf8.h"
 
-#include <cstdint>
+#include <array>
 
 namespace tarnwick::protocol {
 namespace {
 
-// Length of the well-formed sequence starting at text[i], or 0.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  std::uint32_t minimum;
-  std::uint32_t code;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, minimum = 0x80, code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, minimum = 0x800, code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, minimum = 0x10000, code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
+struct ByteRange {
+  unsigned char low, high;
+};
+
+// The well-formed sequences by lead byte, with the range each following byte
+// must lie in; the ranges leave out overlong forms, surrogates and code
+// points above U+10FFFF.
+struct SequenceForm {
+  ByteRange lead;
+  std::size_t tailLength;
+  std::array<ByteRange, 3> tail;
+};
+
+constexpr ByteRange kTail{0x80, 0xBF};
+constexpr std::array<SequenceForm, 9> kForms = {{
+    {{0x00, 0x7F}, 0, {}},
+    {{0xC2, 0xDF}, 1, {kTail}},
+    {{0xE0, 0xE0}, 2, {ByteRange{0xA0, 0xBF}, kTail}},
+    {{0xE1, 0xEC}, 2, {kTail, kTail}},
+    {{0xED, 0xED}, 2, {ByteRange{0x80, 0x9F}, kTail}},
+    {{0xEE, 0xEF}, 2, {kTail, kTail}},
+    {{0xF0, 0xF0}, 3, {ByteRange{0x90, 0xBF}, kTail, kTail}},
+    {{0xF1, 0xF3}, 3, {kTail, kTail, kTail}},
+    {{0xF4, 0xF4}, 3, {ByteRange{0x80, 0x8F}, kTail, kTail}},
+}};
 
 }  // namespace
 
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i, std::size_t* firstBadByte) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  for (const SequenceForm& form : kForms) {
+    if (byte(i) < form.lead.low || byte(i) > form.lead.high) continue;
+    for (std::size_t k = 0; k < form.tailLength; ++k) {
+      std::size_t at = i + 1 + k;
+      if (at >= text.size() || byte(at) < form.tail[k].low || byte(at) > form.tail[k].high) {
+        if (firstBadByte) *firstBadByte = at;
+        return 0;
+      }
+    }
+    return 1 + form.tailLength;
+  }
+  if (firstBadByte) *firstBadByte = i;
+  return 0;
+}
+
 bool isValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    std::size_t length = sequenceLength(text, i);
+    std::size_t length = utf8SequenceLength(text, i);
     if (length == 0) return false;
     i += length;
   }
@@ -48,7 +65,7 @@ std::string printableUtf8(std::string_view text, std::size_t maxCharacters) {
   std::size_t characters = 0;
   std::size_t i = 0;
   for (; i < text.size() && characters < maxCharacters; ++characters) {
-    std::size_t length = sequenceLength(text, i);
+    std::size_t length = utf8SequenceLength(text, i);
     auto lead = static_cast<unsigned char>(text[i]);
     if (length == 0) {
       shown += "\\x";

@@ -1,12 +1,12 @@
 #include "shell/file_io.h"
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "protocol/errno_text.h"
 #include "protocol/utf8.h"
 
 namespace tarnwick::shell {
@@ -43,16 +43,10 @@ int appendToEnd(int fd, std::string& bytes) {
 
 }  // namespace
 
-std::string describeErrno(int error) {
-  // strerrordesc_np is the English text whatever the locale (strerror would
-  // follow it, should anything ever switch it).
-  if (const char* description = ::strerrordesc_np(error)) return description;
-  return "error " + std::to_string(error);
-}
-
 std::string readWholeFile(const std::string& path) {
   auto fail = [&](int error) {
-    return RequestReadError("The request file '" + protocol::printableUtf8(path, 4096) + "' cannot be read: " + describeErrno(error) + ".");
+    return RequestReadError("The request file '" + protocol::printableUtf8(path, 4096) +
+                            "' cannot be read: " + protocol::describeErrno(error) + ".");
   };
   int fd;
   do {
@@ -72,7 +66,7 @@ std::string readWholeFile(const std::string& path) {
 std::string readToEnd(int fd) {
   std::string bytes;
   if (int error = appendToEnd(fd, bytes)) {
-    throw RequestReadError("The standard input cannot be read: " + describeErrno(error) + ".");
+    throw RequestReadError("The standard input cannot be read: " + protocol::describeErrno(error) + ".");
   }
   return bytes;
 }

@@ -28,8 +28,4 @@ bool writeAll(int fd, std::string_view bytes);
 // and otherwise truncated and overwritten in place. Returns false on failure.
 bool writeWholeFile(const std::string& path, std::string_view bytes);
 
-// "No such file or directory" for ENOENT and so on, in English whatever the
-// locale.
-std::string describeErrno(int error);
-
 }  // namespace tarnwick::shell

@@ -2,6 +2,8 @@
 // process gives leaves through emit.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <new>
 #include <string>
 #include <string_view>
@@ -18,11 +20,39 @@ inline constexpr std::string_view kOutOfMemoryMessage =
     "The bridge ran out of memory while answering the request; send a smaller request or allow the process more "
     "memory.";
 
+namespace detail {
+
+// True when text may stand inside a JSON string as it is: printable ASCII
+// without a quote or a backslash, which the encoder writes unchanged.
+constexpr bool needsNoJsonEscape(std::string_view text) {
+  for (char c : text) {
+    if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
+  }
+  return true;
+}
+
+// The failure envelope of code and message as the encoder writes it, joined
+// at compile time so that it can be written without allocating.
+template <const std::string_view& code, const std::string_view& message>
+constexpr auto encodedFailure() {
+  static_assert(needsNoJsonEscape(code) && needsNoJsonEscape(message));
+  constexpr std::string_view kHead = R"({"ok":false,"error":{"code":")";
+  constexpr std::string_view kMiddle = R"(","message":")";
+  constexpr std::string_view kTail = R"("}})";
+  std::array<char, kHead.size() + code.size() + kMiddle.size() + message.size() + kTail.size()> text{};
+  auto out = text.begin();
+  for (std::string_view part : {kHead, code, kMiddle, message, kTail}) out = std::copy(part.begin(), part.end(), out);
+  return text;
+}
+
+inline constexpr auto kOutOfMemoryResponseText = encodedFailure<protocol::kSwiftErrorCode, kOutOfMemoryMessage>();
+
+}  // namespace detail
+
 // The same answer as finished response text, written when not even its
 // encoding can be allocated.
-inline constexpr std::string_view kOutOfMemoryResponse =
-    R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The bridge ran out of memory while answering the )"
-    R"(request; send a smaller request or allow the process more memory."}})";
+inline constexpr std::string_view kOutOfMemoryResponse{detail::kOutOfMemoryResponseText.data(),
+                                                       detail::kOutOfMemoryResponseText.size()};
 
 // A response as text, for callers that keep it (the fuzzer, tests): its
 // bytes, and whether the process would end with status 0.

@@ -228,6 +228,30 @@ std::vector<Refused> refusedRequests() {
        "literal."},
       {"NumberBeyondDouble", R"({"method":"status","sourceMode":"native","extra":-1e400})",
        "The request holds a number too large for a double: '-1e400'."},
+      // What the parser expected follows from the tokens before the one it
+      // stopped on; the columns are counted the parser's way.
+      {"KeyWithoutColon", R"({"method" "status"})",
+       "The request is not valid JSON at line 1, column 18: unexpected string literal; expected ':'."},
+      {"ValuesWithoutComma", R"({"method":"status" "sourceMode":"native"})",
+       "The request is not valid JSON at line 1, column 31: unexpected string literal; expected '}'."},
+      {"ArrayElementsWithoutComma", R"({"readTypes":["a" true]})",
+       "The request is not valid JSON at line 1, column 22: unexpected true literal; expected ']'."},
+      {"NumberThenLineFeedWhereAKeyBelongs", "{\n1\n}",
+       "The request is not valid JSON at line 2, column 0: unexpected number literal; expected string literal."},
+      {"RawTabInAKey", "{\"a\tb\":1}",
+       "The request is not valid JSON at line 1, column 4: invalid string: control character U+0009 (HT) must be "
+       "escaped to \\u0009 or \\t, near '\"a<U+0009>'; expected string literal."},
+      {"LoneLowSurrogate", R"({"method":"\udc00"})",
+       "The request is not valid JSON at line 1, column 17: invalid string: surrogate U+DC00..U+DFFF must follow "
+       "U+D800..U+DBFF, near '\"\\udc00'."},
+      {"HighSurrogateWithoutItsPair", R"({"method":"\ud800\u0041"})",
+       "The request is not valid JSON at line 1, column 23: invalid string: surrogate U+D800..U+DBFF must be "
+       "followed by U+DC00..U+DFFF, near '\"\\ud800\\u0041'."},
+      {"BrokenByteOrderMark", "\xEF\xBBx{}",
+       "The request is not valid JSON at line 1, column 3: invalid BOM; must be 0xEF 0xBB 0xBF if given, near "
+       "'\\xEF\\xBBx'."},
+      {"LeadingZero", R"({"a":01})",
+       "The request is not valid JSON at line 1, column 7: unexpected number literal; expected '}'."},
   };
 }
 

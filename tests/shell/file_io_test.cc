@@ -92,11 +92,5 @@ TEST(FileIoTest, WriteAllAndReadToEndMoveMoreThanAPipeHolds) {
   EXPECT_EQ(received, bytes);
 }
 
-TEST(FileIoTest, ErrnoTextsAreEnglish) {
-  EXPECT_EQ(shell::describeErrno(ENOENT), "No such file or directory");
-  EXPECT_EQ(shell::describeErrno(EACCES), "Permission denied");
-  EXPECT_FALSE(shell::describeErrno(99999).empty());
-}
-
 }  // namespace
 }  // namespace tarnwick::testing

@@ -40,11 +40,6 @@ void limitGrowthTo(long long headroom) {
   ::setrlimit(RLIMIT_AS, &bounds);
 }
 
-TEST(EmitTest, TheOutOfMemoryResponseIsThatFailureEncoded) {
-  EXPECT_EQ(protocol::encodeJsonText(FailureEnvelope::failure("SWIFT_ERROR", std::string(shell::kOutOfMemoryMessage))),
-            shell::kOutOfMemoryResponse);
-}
-
 TEST(EmitTest, WritesTheResponseFileAndEndsWithTheStatusOfWhatItWrote) {
   StatusData status;
   status.authorizationStatus = "import-only";

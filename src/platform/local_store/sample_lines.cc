@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "health/metric_catalogue.h"
+#include "platform/local_store/metadata_json.h"
 #include "platform/local_store/sample_validation.h"
 #include "platform/local_store/stored_types.h"
 
@@ -42,16 +43,12 @@ std::optional<std::string> optionalText(const json& line, const char* key) {
 }
 
 health::Metadata metadataFrom(const json& line) {
-  health::Metadata metadata;
   auto found = line.find("metadata");
-  if (found == line.end() || found->is_null()) return metadata;
+  if (found == line.end() || found->is_null()) return {};
   if (!found->is_object()) bad("\"metadata\" must be an object");
-  for (const auto& [key, value] : found->items()) {
-    if (value.is_boolean()) metadata.emplace(key, value.get<bool>());
-    else if (value.is_number()) metadata.emplace(key, value.get<double>());
-    else if (value.is_string()) metadata.emplace(key, value.get<std::string>());
-    else bad("metadata \"" + key + "\" must be a boolean, a number or a text");
-  }
+  std::optional<std::string> badKey;
+  health::Metadata metadata = metadataFromJson(*found, &badKey);
+  if (badKey) bad("metadata \"" + *badKey + "\" must be a boolean, a number or a text");
   return metadata;
 }
 
@@ -135,13 +132,7 @@ std::string lineFromSample(const health::Sample& sample) {
   line["end"] = milliseconds(sample.endDate);
   if (const auto* workout = sample.asWorkout()) line["duration"] = plainNumber(workout->duration);
   line["source"] = sample.sourceName;
-  if (!sample.metadata.empty()) {
-    nlohmann::ordered_json metadata = nlohmann::ordered_json::object();
-    for (const auto& [name, value] : sample.metadata) {
-      std::visit([&, &name = name](const auto& item) { metadata[name] = item; }, value);
-    }
-    line["metadata"] = std::move(metadata);
-  }
+  if (!sample.metadata.empty()) line["metadata"] = nlohmann::ordered_json(metadataToJson(sample.metadata));
   return line.dump();
 }
 

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/local_store/metadata_json.h"
 #include "platform/local_store/source_merge.h"
 #include "platform/local_store/stored_types.h"
 
@@ -16,23 +17,11 @@ constexpr std::string_view kColumns =
 
 std::optional<std::string> metadataText(const health::Metadata& metadata) {
   if (metadata.empty()) return std::nullopt;
-  nlohmann::json object = nlohmann::json::object();
-  for (const auto& [key, value] : metadata) {
-    std::visit([&, &key = key](const auto& item) { object[key] = item; }, value);
-  }
-  return object.dump();
+  return metadataToJson(metadata).dump();
 }
 
 health::Metadata metadataFromText(const std::string& text) {
-  health::Metadata metadata;
-  nlohmann::json object = nlohmann::json::parse(text, nullptr, false);
-  if (!object.is_object()) return metadata;
-  for (const auto& [key, value] : object.items()) {
-    if (value.is_boolean()) metadata.emplace(key, value.get<bool>());
-    else if (value.is_number()) metadata.emplace(key, value.get<double>());
-    else if (value.is_string()) metadata.emplace(key, value.get<std::string>());
-  }
-  return metadata;
+  return metadataFromJson(nlohmann::json::parse(text, nullptr, false));
 }
 
 std::optional<std::string> syncIdentifier(const health::Sample& sample) {

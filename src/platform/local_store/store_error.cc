@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
+#include <cerrno>
+
+#include "protocol/errno_text.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
@@ -24,8 +26,8 @@ health::HealthStoreError fileSystemError(const std::string& path, int systemErro
     return inaccessible("The disk is full; the health store at " + quoted(path) + " could not be written.");
   }
   if (systemError == EROFS) return brokenStoreError(path, "is read-only");
-  return inaccessible("The health store at " + quoted(path) + " cannot be opened: " + std::strerror(systemError) +
-                      ".");
+  return inaccessible("The health store at " + quoted(path) +
+                      " cannot be opened: " + protocol::describeErrno(systemError) + ".");
 }
 
 health::HealthStoreError notPrivateError(const std::string& path, StorePart part, int systemError) {
@@ -39,7 +41,7 @@ health::HealthStoreError notPrivateError(const std::string& path, StorePart part
     return "The health store at ";
   }();
   return inaccessible(what + quoted(path) + " is open to other users and cannot be made private: " +
-                      std::strerror(systemError) + ".");
+                      protocol::describeErrno(systemError) + ".");
 }
 
 health::HealthStoreError storeErrorFromSqlite(int resultCode, const std::string& path, int systemError) {

@@ -91,6 +91,9 @@ TEST_F(StoreTool, ABadLineNamesItsNumberAndAddsNothing) {
            {R"({"type":"steps","value":1,"unit":"parsecs","start":0})", "unknown unit \"parsecs\""},
            {R"({"type":"sleep","value":8,"start":0,"end":10})", "is not one of 0 to 5"},
            {R"({"type":"heart_rate","value":60,"start":10,"end":5})", "end date must not be before"},
+           {R"({"type":"steps","value":1,"start":0,"metadata":[]})", "\"metadata\" must be an object"},
+           {R"({"type":"steps","value":1,"start":0,"metadata":{"a":1,"b":[],"c":{}}})",
+            "metadata \"b\" must be a boolean, a number or a text"},
        }) {
     SCOPED_TRACE(c.badLine);
     std::string input = R"({"type":"steps","value":2,"start":5})" "\n\n" + c.badLine + "\n" +
