@@ -7,15 +7,14 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "protocol/envelope_shape.h"
 #include "shell/bridge.h"
-#include "support/bridge_process.h"
+#include "support/process_runner.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -38,13 +37,6 @@ std::vector<fs::path> suiteFiles(const std::string& prefix) {
   }
   std::sort(files.begin(), files.end());
   return files;
-}
-
-std::string contentOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 // Runs the bridge once per options, a few at a time: each run is mostly
@@ -104,7 +96,7 @@ TEST_F(JsonConformanceTest, EveryAcceptFileIsAcceptedInsideARequest) {
   ASSERT_GT(files.size(), 50u);
   std::vector<ProcessOptions> runs(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    runs[i].standardInput = wrapped(contentOf(files[i]));
+    runs[i].standardInput = wrapped(readFile(files[i]).value_or(""));
     runs[i].timeoutSeconds = 20;
   }
   std::vector<ProcessResult> results = runEach(runs);
@@ -121,7 +113,7 @@ TEST_F(JsonConformanceTest, EveryFileInProcessGivesOneEnvelope) {
   std::vector<fs::path> files = suiteFiles("");
   for (const fs::path& file : files) {
     const std::string name = file.filename().string();
-    const std::string bytes = contentOf(file);
+    const std::string bytes = readFile(file).value_or("");
     for (const std::string& request : {bytes, wrapped(bytes)}) {
       shell::EncodedResponse response = shell::respondToBytes(request);
       EXPECT_EQ(protocol::envelopeShapeProblem(response.json), std::nullopt) << name << ": " << response.json;
