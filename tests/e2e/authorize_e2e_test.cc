@@ -6,12 +6,9 @@
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "support/bridge_process.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -20,27 +17,18 @@ using nlohmann::json;
 
 class AuthorizeEndToEndTest : public ::testing::Test {
  protected:
-  ProcessResult run(const std::string& program, std::vector<std::string> arguments,
-                    std::optional<json> request = std::nullopt) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.arguments = std::move(arguments);
-    if (request) options.standardInput = request->dump();
-    options.timeoutSeconds = 20;
-    return runProcess(builtProgram(program), options);
-  }
+  ProcessResult authorize(const json& request) const { return home.bridge(request.dump()); }
 
-  ProcessResult authorize(json request) const { return run("tarnwick", {}, std::move(request)); }
+  std::string permissions() const { return home.toolOutput({"permissions"}); }
 
-  std::string permissions() const { return run("tarnwick-store", {"permissions"}).standardOutput; }
-
-  TemporaryDirectory dataHome;
+  StoreHome home;
 };
 
 TEST_F(AuthorizeEndToEndTest, ADecidedStoreAnswersAtOnceWithSuccess) {
   // Decided either way: like the platform, the store reports success even
   // for types the person refused.
   for (const char* decision : {"grant", "deny"}) {
-    ASSERT_EQ(run("tarnwick-store", {decision}).exitStatus, 0);
+    ASSERT_EQ(home.tool({decision}).exitStatus, 0);
     auto started = std::chrono::steady_clock::now();
     ProcessResult result =
         authorize({{"method", "authorize"}, {"sourceMode", "Native"}, {"readTypes", {"steps", "nope"}}});
@@ -56,7 +44,7 @@ TEST_F(AuthorizeEndToEndTest, ADecidedStoreAnswersAtOnceWithSuccess) {
 }
 
 TEST_F(AuthorizeEndToEndTest, AnUndecidedTypeInDirectModeFailsAndRecordsNothing) {
-  ASSERT_EQ(run("tarnwick-store", {"grant", "steps"}).exitStatus, 0);
+  ASSERT_EQ(home.tool({"grant", "steps"}).exitStatus, 0);
   std::string before = permissions();
   ProcessResult result =
       authorize({{"method", "authorize"}, {"sourceMode", "native"}, {"readTypes", {"steps"}}, {"writeTypes", {"weight"}}});
@@ -86,7 +74,7 @@ TEST_F(AuthorizeEndToEndTest, AnswersWithoutAStoreWhenNothingCanBeAsked) {
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, c.expected + "\n");
   }
-  EXPECT_TRUE(std::filesystem::is_empty(dataHome.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
 }  // namespace

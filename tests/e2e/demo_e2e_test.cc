@@ -11,8 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "support/bridge_process.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -20,12 +19,9 @@ namespace {
 TEST(DemoEndToEndTest, DaysAndNightsLookLikeAPerson) {
   constexpr double kDay = 86'400'000;
   constexpr double kHour = 3'600'000;
-  TemporaryDirectory dataHome;
-  ProcessOptions options = inDataHome(dataHome.path());
-  options.arguments = {"demo"};
-  ASSERT_EQ(runProcess(builtProgram("tarnwick-store"), options).exitStatus, 0);
-  options.arguments = {"dump"};
-  std::istringstream lines(runProcess(builtProgram("tarnwick-store"), options).standardOutput);
+  StoreHome home;
+  ASSERT_EQ(home.tool({"demo"}).exitStatus, 0);
+  std::istringstream lines(home.toolOutput({"dump"}));
 
   std::map<long long, std::map<std::string, double>> steps;  // day -> source -> steps
   std::set<std::pair<double, double>> trackerSlots, phoneSlots;

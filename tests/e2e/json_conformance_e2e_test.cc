@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,8 +14,9 @@
 #include "health/instant.h"
 #include "protocol/envelope_shape.h"
 #include "shell/bridge.h"
-#include "support/bridge_process.h"
 #include "support/fake_health_store.h"
+#include "support/process_runner.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -40,13 +39,6 @@ std::vector<fs::path> suiteFiles(const std::string& prefix) {
   }
   std::sort(files.begin(), files.end());
   return files;
-}
-
-std::string contentOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 // Runs the bridge once per options, a few at a time: each run is mostly
@@ -106,7 +98,7 @@ TEST_F(JsonConformanceTest, EveryAcceptFileIsAcceptedInsideARequest) {
   ASSERT_GT(files.size(), 50u);
   std::vector<ProcessOptions> runs(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    runs[i].standardInput = wrapped(contentOf(files[i]));
+    runs[i].standardInput = wrapped(readFile(files[i]).value_or(""));
     runs[i].timeoutSeconds = 20;
   }
   std::vector<ProcessResult> results = runEach(runs);
@@ -121,11 +113,11 @@ TEST_F(JsonConformanceTest, EveryAcceptFileIsAcceptedInsideARequest) {
 
 TEST_F(JsonConformanceTest, EveryFileInProcessGivesOneEnvelope) {
   std::vector<fs::path> files = suiteFiles("");
+  FakeHealthStore store;
   for (const fs::path& file : files) {
     const std::string name = file.filename().string();
-    const std::string bytes = contentOf(file);
+    const std::string bytes = readFile(file).value_or("");
     for (const std::string& request : {bytes, wrapped(bytes)}) {
-      FakeHealthStore store;
       shell::EncodedResponse response = shell::respondToBytes(request, store, health::systemClock());
       EXPECT_EQ(protocol::envelopeShapeProblem(response.json), std::nullopt) << name << ": " << response.json;
       if (name.starts_with("n_")) {

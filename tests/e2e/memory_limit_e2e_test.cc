@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "shell/output.h"
-#include "support/bridge_process.h"
 #include "support/sanitizers.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -59,13 +58,7 @@ class MemoryLimitTest : public ::testing::TestWithParam<LimitCase> {
     if (::access(kPrlimit, X_OK) != 0) GTEST_SKIP() << "prlimit (util-linux) is not installed";
   }
 
-  ProcessResult storeTool(std::vector<std::string> arguments) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.arguments = std::move(arguments);
-    return runProcess(builtProgram("tarnwick-store"), options);
-  }
-
-  TemporaryDirectory dataHome;
+  StoreHome home;
 };
 
 // One line of JSON holding one envelope whose ok matches the exit status.
@@ -88,11 +81,10 @@ void expectOneEnvelope(const ProcessResult& result) {
 
 TEST_P(MemoryLimitTest, EveryRunEndsWithOneEnvelope) {
   const LimitCase& limit = GetParam();
-  ASSERT_EQ(storeTool({"grant"}).exitStatus, 0);
-  ProcessOptions options = inDataHome(dataHome.path());
-  options.arguments = {"--as=" + std::to_string(limit.addressSpaceBytes), "--", builtProgram("tarnwick")};
-  options.standardInput =
-      limit.items > 0 ? stepsWriteRequest(limit.items) : R"({"method":"status","sourceMode":"native"})";
+  ASSERT_EQ(home.tool({"grant"}).exitStatus, 0);
+  ProcessOptions options =
+      home.options({"--as=" + std::to_string(limit.addressSpaceBytes), "--", builtProgram("tarnwick")},
+                   limit.items > 0 ? stepsWriteRequest(limit.items) : R"({"method":"status","sourceMode":"native"})");
   options.timeoutSeconds = 300;
   ProcessResult result = runProcess(kPrlimit, options);
 
@@ -104,8 +96,7 @@ TEST_P(MemoryLimitTest, EveryRunEndsWithOneEnvelope) {
     EXPECT_EQ(result.standardOutput, std::string(shell::kOutOfMemoryResponse) + "\n");
   }
   if (limit.items > 0 && result.exitStatus != 0) {
-    ProcessResult dumped = storeTool({"dump"});
-    EXPECT_EQ(dumped.standardOutput, "") << "a failed write recorded samples";
+    EXPECT_EQ(home.toolOutput({"dump"}), "") << "a failed write recorded samples";
   }
 }
 

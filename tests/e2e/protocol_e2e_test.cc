@@ -3,23 +3,16 @@
 // bytes, and standard error always empty.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "protocol/envelope_shape.h"
-#include "support/bridge_process.h"
+#include "support/process_runner.h"
 #include "support/temporary_directory.h"
-
-extern char** environ;
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -34,19 +27,6 @@ const std::string kImportStatus =
     R"("writableTypes":[],"sourceMode":"csv"}})";
 const std::string kMissingPayload =
     R"({"ok":false,"error":{"code":"BRIDGE_ERROR","message":"Missing request payload."}})";
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::optional<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 ProcessResult runBridge(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt,
                         std::optional<std::string> workingDirectory = std::nullopt) {
@@ -262,36 +242,6 @@ TEST(EnvironmentTest, LocaleVariablesChangeNothing) {
   }
 }
 
-// Runs the bridge with some of descriptors 0, 1 and 2 closed (or with
-// standard output a pipe nobody reads), which runProcess cannot arrange.
-struct RawRun {
-  int exitStatus = -1;
-  int signal = 0;
-};
-
-RawRun spawnWith(const std::vector<std::string>& arguments, const std::vector<int>& closed, int standardOutput) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (standardOutput >= 0) posix_spawn_file_actions_adddup2(&actions, standardOutput, 1);
-  for (int fd : closed) posix_spawn_file_actions_addclose(&actions, fd);
-  std::string program = builtProgram("tarnwick");
-  std::vector<std::string> texts{program};
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& text : texts) argv.push_back(text.data());
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  RawRun run;
-  if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) return run;
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
-  return run;
-}
-
 TEST(ClosedDescriptorTest, TheResponseStillGoesWhereItBelongs) {
   TemporaryDirectory directory;
   writeFile(directory.file("status.json"), kStatusRequest);
@@ -313,9 +263,12 @@ TEST(ClosedDescriptorTest, TheResponseStillGoesWhereItBelongs) {
   };
   for (const Case& c : cases) {
     std::remove(out.c_str());
-    RawRun run = spawnWith(c.arguments, c.closed, -1);
+    ProcessOptions options;
+    options.arguments = c.arguments;
+    options.closedDescriptors = c.closed;
+    ProcessResult run = runProcess(builtProgram("tarnwick"), options);
     EXPECT_EQ(run.exitStatus, c.exitStatus) << c.name;
-    EXPECT_EQ(run.signal, 0) << c.name;
+    EXPECT_EQ(run.terminatingSignal, 0) << c.name;
     EXPECT_EQ(readFile(out).value_or(""), c.expectedFile) << c.name;
   }
 }
@@ -323,12 +276,11 @@ TEST(ClosedDescriptorTest, TheResponseStillGoesWhereItBelongs) {
 TEST(ClosedDescriptorTest, AReaderThatWentAwayCostsOnlyTheWrite) {
   TemporaryDirectory directory;
   writeFile(directory.file("status.json"), kStatusRequest);
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  ::close(fds[0]);
-  RawRun run = spawnWith({"--request-file", directory.file("status.json")}, {}, fds[1]);
-  ::close(fds[1]);
-  EXPECT_EQ(run.signal, 0);
+  ProcessOptions options;
+  options.arguments = {"--request-file", directory.file("status.json")};
+  options.standardOutputReaderGone = true;
+  ProcessResult run = runProcess(builtProgram("tarnwick"), options);
+  EXPECT_EQ(run.terminatingSignal, 0);
   EXPECT_EQ(run.exitStatus, 0);
 }
 

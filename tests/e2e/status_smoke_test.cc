@@ -2,11 +2,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "support/bridge_process.h"
+#include "support/process_runner.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -36,12 +35,9 @@ TEST(StatusSmokeTest, BridgeRunsAreLeftForTheSchemaCheck) {
   ProcessResult result = runProcess(builtProgram("tarnwick"), options);
   bool found = false;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() != ".request") continue;
-    std::ifstream in(entry.path(), std::ios::binary);
-    if (std::string(std::istreambuf_iterator<char>(in), {}) != request) continue;
+    if (entry.path().extension() != ".request" || readFile(entry.path()) != request) continue;
     std::filesystem::path response = entry.path();
-    std::ifstream out(response.replace_extension(".response"), std::ios::binary);
-    found = std::string(std::istreambuf_iterator<char>(out), {}) == result.standardOutput;
+    found = readFile(response.replace_extension(".response")) == result.standardOutput;
   }
   EXPECT_TRUE(found) << "no transcript of the run in " << folder;
 }

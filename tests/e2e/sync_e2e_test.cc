@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/bridge_process.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -29,9 +28,7 @@ class SyncEndToEndTest : public ::testing::Test {
  protected:
   // The bridge's answer, checked for the process rules every answer keeps.
   json sync(json request, int expectedStatus = 0) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.standardInput = request.dump();
-    ProcessResult result = runProcess(builtProgram("tarnwick"), options);
+    ProcessResult result = home.bridge(request.dump());
     EXPECT_EQ(result.exitStatus, expectedStatus) << result.standardOutput;
     EXPECT_EQ(result.standardError, "");
     EXPECT_EQ(result.standardOutput.back(), '\n');
@@ -39,16 +36,12 @@ class SyncEndToEndTest : public ::testing::Test {
   }
 
   void storeTool(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.arguments = std::move(arguments);
-    options.standardInput = std::move(input);
-    ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
-    ASSERT_EQ(result.exitStatus, 0) << result.standardError;
+    home.toolOutput(std::move(arguments), std::move(input));
   }
 
   static json nativeSync(double since) { return {{"method", "sync"}, {"sourceMode", "native"}, {"since", since}}; }
 
-  TemporaryDirectory dataHome;
+  StoreHome home;
 };
 
 TEST_F(SyncEndToEndTest, SeededStoreReadsBackAsOneSnapshot) {
@@ -163,18 +156,16 @@ TEST_F(SyncEndToEndTest, StoredValuesBeyondTheirBoundAreLeftOut) {
   storeTool({"add"}, json{{"type", "heart_rate"}, {"value", 64}, {"start", now - 120'000}}.dump() + "\n" +
                          json{{"type", "steps"}, {"value", 500}, {"start", now - 120'000}}.dump() + "\n");
   storeTool({"grant"});
-  ProcessOptions shell;
-  shell.arguments = {dataHome.file("tarnwick/health.sqlite3")};
   const std::string columns = "INSERT INTO samples (type, start, end, value, unit, source) VALUES ";
   const std::string at = std::to_string((now - 60'000) / 1000);
-  shell.standardInput =
+  const std::string statements =
       columns + "('HKQuantityTypeIdentifierHeartRate', " + at + ", " + at + ", 9e999, 'count/min', 'Old');" +
       columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", -9e999, 'count', 'Old');" +
       // Each finite, but their sum is not.
       columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", 1e308, 'count', 'Old');" +
       columns + "('HKQuantityTypeIdentifierStepCount', " + at + ", " + at + ", 1e308, 'count', 'Other');";
-  if (!std::filesystem::exists("/usr/bin/sqlite3")) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
-  ProcessResult edited = runProcess("/usr/bin/sqlite3", shell);
+  if (!StoreHome::hasSqliteShell()) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
+  ProcessResult edited = home.sqlite(statements);
   ASSERT_EQ(edited.exitStatus, 0) << edited.standardError;
 
   json answer = sync(nativeSync(now - 3'600'000));
@@ -198,7 +189,7 @@ TEST_F(SyncEndToEndTest, ImportConnectionLeavesNoStoreBehind) {
                         {"metrics", json::array()},
                         {"records", json::array()},
                         {"sourceMode", "import"}}));
-  EXPECT_TRUE(std::filesystem::is_empty(dataHome.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
 }  // namespace

@@ -1,17 +1,15 @@
 // "write" through the built programs on a local store in a fresh data
 // directory: what was written reads back through "sync" and the companion
-// tool, refused saves change nothing, and many bridges at once lose nothing.
+// tool, and refused saves change nothing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "support/bridge_process.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -20,20 +18,9 @@ using nlohmann::json;
 
 class WriteEndToEndTest : public ::testing::Test {
  protected:
-  ProcessResult bridge(const json& request) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.standardInput = request.dump();
-    return runProcess(builtProgram("tarnwick"), options);
-  }
+  ProcessResult bridge(const json& request) const { return home.bridge(request.dump()); }
 
-  // Runs the companion tool and returns its standard output.
-  std::string storeTool(std::vector<std::string> arguments) const {
-    ProcessOptions options = inDataHome(dataHome.path());
-    options.arguments = std::move(arguments);
-    ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
-    EXPECT_EQ(result.exitStatus, 0) << result.standardError;
-    return result.standardOutput;
-  }
+  std::string storeTool(std::vector<std::string> arguments) const { return home.toolOutput(std::move(arguments)); }
 
   std::vector<json> dump() const {
     std::vector<json> lines;
@@ -52,7 +39,7 @@ class WriteEndToEndTest : public ::testing::Test {
     return {{"id", id}, {"type", type}, {"label", type}, {"value", value}};
   }
 
-  TemporaryDirectory dataHome;
+  StoreHome home;
 };
 
 json metricNamed(const json& syncData, const std::string& key) {
@@ -145,11 +132,8 @@ TEST_F(WriteEndToEndTest, AbsurdAmountsAreSkippedAndSyncStaysReadable) {
 }
 
 TEST_F(WriteEndToEndTest, TheStoreToolRefusesAnAbsurdLineByItsNumber) {
-  ProcessOptions options = inDataHome(dataHome.path());
-  options.arguments = {"add"};
-  options.standardInput = R"({"type":"weight","value":70,"unit":"kg","start":0})" "\n"
-                          R"({"type":"weight","value":1.7e308,"unit":"kg","start":0})" "\n";
-  ProcessResult refused = runProcess(builtProgram("tarnwick-store"), options);
+  ProcessResult refused = home.tool({"add"}, R"({"type":"weight","value":70,"unit":"kg","start":0})" "\n"
+                                            R"({"type":"weight","value":1.7e308,"unit":"kg","start":0})" "\n");
   EXPECT_EQ(refused.exitStatus, 1);
   EXPECT_EQ(refused.standardError,
             "tarnwick-store: line 2: \"value\" is out of range for weight, which is at most 10000 kg\n");
@@ -188,48 +172,7 @@ TEST_F(WriteEndToEndTest, ImportConnectionsAreRefusedWithoutCreatingAStore) {
             R"({"ok":false,"error":{"code":"BRIDGE_ERROR",)"
             R"("message":"Writeback is only available for native Apple Health connections."}})"
             "\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dataHome.path()));
-}
-
-TEST_F(WriteEndToEndTest, ConcurrentBridgesLoseAndDoubleNothing) {
-  constexpr int kWriters = 10;
-  constexpr int kItemsPerWriter = 25;
-  constexpr int kReaders = 4;
-  storeTool({"grant"});
-
-  // Writer w saves steps 1..kItemsPerWriter and one workout; readers sync
-  // meanwhile. Every process must answer with success.
-  std::vector<ProcessResult> results(kWriters + kReaders);
-  std::vector<std::thread> threads;
-  for (int w = 0; w < kWriters + kReaders; ++w) {
-    threads.emplace_back([&, w] {
-      if (w >= kWriters) {
-        results[w] = bridge({{"method", "sync"}, {"sourceMode", "native"}});
-        return;
-      }
-      std::vector<json> items;
-      for (int i = 1; i <= kItemsPerWriter; ++i) {
-        items.push_back(item(std::to_string(w) + "-" + std::to_string(i), "steps", std::to_string(i)));
-      }
-      items.push_back(item("run-" + std::to_string(w), "workout", ""));
-      results[w] = bridge(writeRequest(items));
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (int w = 0; w < kWriters + kReaders; ++w) {
-    EXPECT_EQ(results[w].exitStatus, 0) << "process " << w << ": " << results[w].standardOutput;
-    if (w < kWriters) {
-      EXPECT_EQ(results[w].standardOutput, R"({"ok":true,"data":{"writtenCount":)" +
-                                               std::to_string(kItemsPerWriter + 1) + R"(,"warnings":[]}})" "\n");
-    }
-  }
-
-  std::vector<json> lines = dump();
-  EXPECT_EQ(lines.size(), static_cast<std::size_t>(kWriters * (kItemsPerWriter + 1)));
-  ProcessResult synced = bridge({{"method", "sync"}, {"sourceMode", "native"}});
-  ASSERT_EQ(synced.exitStatus, 0);
-  EXPECT_EQ(metricNamed(json::parse(synced.standardOutput)["data"], "steps")["value"],
-            kWriters * kItemsPerWriter * (kItemsPerWriter + 1) / 2);
+  EXPECT_TRUE(std::filesystem::is_empty(home.path()));
 }
 
 }  // namespace

@@ -1,18 +1,14 @@
-// Runs the built bridge against a store in a given data folder: a blocking
-// run that parses the envelope, and a started run that can be killed at a
-// chosen moment.
+// What the reliability tests share about the bridge runs they make: the
+// parsed answer of a run, step batches whose dates tell them apart, the
+// replayable seed and the scale of a campaign.
 #pragma once
 
-#include <sys/types.h>
-
-#include <chrono>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
-#include <vector>
 
-#include "support/bridge_process.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 
@@ -28,15 +24,9 @@ struct BridgeAnswer {
   std::string errorMessage() const;
 };
 
-// Runs the bridge once with request on standard input and XDG_DATA_HOME set
-// to dataHome, waiting at most timeoutSeconds.
-BridgeAnswer runBridge(const std::string& dataHome, const nlohmann::json& request, double timeoutSeconds = 120);
-
-// The store file the bridge uses for dataHome.
-std::string storePathIn(const std::string& dataHome);
-
-// Runs tarnwick-store with arguments for dataHome; true when it exited 0.
-bool runStoreTool(const std::string& dataHome, std::vector<std::string> arguments);
+// Runs the bridge once on home's store with request on standard input,
+// waiting at most two minutes: a loaded machine makes runs slow.
+BridgeAnswer ask(const StoreHome& home, const nlohmann::json& request);
 
 // Numbered "write" batches of one-step items whose dates tell the batches
 // apart: batch n's items end one millisecond apart from the start of its
@@ -64,29 +54,8 @@ class StepBatches {
 // replays the run.
 std::uint64_t reliabilitySeed();
 
-// Milliseconds since 1970 now.
-double nowMilliseconds();
-
-// A bridge started with --request-file and --response-file and left
-// running; the destructor kills and reaps it if still needed.
-class StartedBridge {
- public:
-  StartedBridge(const std::string& dataHome, const std::string& requestFile, const std::string& responseFile);
-  ~StartedBridge();
-  StartedBridge(const StartedBridge&) = delete;
-  StartedBridge& operator=(const StartedBridge&) = delete;
-
-  // Sends SIGKILL after `delay` unless the process ended first; returns true
-  // when the kill landed (the process was still running).
-  bool killAfter(std::chrono::microseconds delay);
-
-  // Waits for the process; its exit status, or -1 when a signal ended it.
-  int wait();
-
- private:
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int status_ = 0;
-};
+// The test's scale factor from TARNWICK_RELIABILITY_SCALE (1 when unset or
+// not a positive whole number), times bounded.
+int scaled(int bounded);
 
 }  // namespace tarnwick::testing

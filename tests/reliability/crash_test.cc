@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <random>
@@ -14,6 +13,7 @@
 #include "bridge_runs.h"
 #include "store_inspection.h"
 #include "support/temporary_directory.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -23,14 +23,18 @@ using std::chrono::microseconds;
 
 constexpr int kItemsPerWrite = 3000;
 
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << text;
-}
-
 // How long one uninterrupted write of the batch takes here, so that the
 // random kill moments cover the whole run whatever the machine's speed.
-microseconds timeOneRun(const std::string& home, const std::string& requestFile, const std::string& responseFile) {
+// A bridge writing requestFile's batch on home's store, its answer going to
+// responseFile, left running to be killed.
+class StartedBridge : public StartedProcess {
+ public:
+  StartedBridge(const StoreHome& home, const std::string& requestFile, const std::string& responseFile)
+      : StartedProcess(builtProgram("tarnwick"),
+                       home.options({"--request-file", requestFile, "--response-file", responseFile})) {}
+};
+
+microseconds timeOneRun(const StoreHome& home, const std::string& requestFile, const std::string& responseFile) {
   auto started = std::chrono::steady_clock::now();
   StartedBridge bridge(home, requestFile, responseFile);
   bridge.wait();
@@ -59,17 +63,17 @@ class CrashTest : public ::testing::Test {
     return inspection.stepsEndingBetween(from, to);
   }
 
-  TemporaryDirectory home;
+  StoreHome home;
   TemporaryDirectory scratch;
   StepBatches batches;
   std::mt19937_64 random{reliabilitySeed()};
 };
 
 TEST_F(CrashTest, KilledWritesAreWhollyPresentOrWhollyAbsent) {
-  ASSERT_TRUE(runStoreTool(home.path(), {"grant"}));
-  const std::string store = storePathIn(home.path());
+  ASSERT_EQ(home.tool({"grant"}).exitStatus, 0);
+  const std::string store = home.storePath();
   const std::string response = scratch.file("response.json");
-  microseconds full = timeOneRun(home.path(), requestFile(0), response);
+  microseconds full = timeOneRun(home, requestFile(0), response);
   ASSERT_EQ(StoreInspection(store).stepsEndingBetween(batches.endRange(0).first, batches.endRange(0).second),
             kItemsPerWrite);
 
@@ -83,7 +87,7 @@ TEST_F(CrashTest, KilledWritesAreWhollyPresentOrWhollyAbsent) {
     bool landed = false;
     int exitStatus = -1;
     {
-      StartedBridge bridge(home.path(), request, response);
+      StartedBridge bridge(home, request, response);
       landed = bridge.killAfter(killMoment(random, full));
       exitStatus = bridge.wait();
     }
@@ -104,11 +108,11 @@ TEST_F(CrashTest, KilledWritesAreWhollyPresentOrWhollyAbsent) {
       // Finished before the kill: then it said so, and everything is there.
       ASSERT_EQ(exitStatus, 0) << "round " << round;
       ASSERT_EQ(found, kItemsPerWrite) << "round " << round;
-      EXPECT_TRUE(json::parse(fileBytes(response), nullptr, false).value("ok", false));
+      EXPECT_TRUE(json::parse(readFile(response).value_or(""), nullptr, false).value("ok", false));
     }
     if (found > 0) committed[batch] = found;
     // The next bridge finds the store as the kill left it and recovers it.
-    BridgeAnswer synced = runBridge(home.path(), {{"method", "sync"}, {"sourceMode", "native"}});
+    BridgeAnswer synced = ask(home, {{"method", "sync"}, {"sourceMode", "native"}});
     ASSERT_TRUE(synced.ok()) << "sync after round " << round << ": " << synced.process.standardOutput;
   }
   std::cout << "[ crashes  ] " << rounds << " rounds, " << killed << " killed mid-run (" << killedPresent
@@ -119,16 +123,16 @@ TEST_F(CrashTest, KilledWritesAreWhollyPresentOrWhollyAbsent) {
 
 TEST_F(CrashTest, KillsWhileTheFirstWriteCreatesTheStoreLeaveNoBrokenStore) {
   // No store yet: the first bridge lays out the file while it is killed.
-  const std::string store = storePathIn(home.path());
+  const std::string store = home.storePath();
   const std::string response = scratch.file("response.json");
   const std::string request = requestFile(0);
   std::error_code ec;
   int rounds = scaled(10), storesLeft = 0, partsLeft = 0;
-  microseconds full = timeOneRun(home.path(), request, response);
+  microseconds full = timeOneRun(home, request, response);
   for (int round = 0; round < rounds; ++round) {
     std::filesystem::remove_all(home.path() + "/tarnwick");
     {
-      StartedBridge bridge(home.path(), request, response);
+      StartedBridge bridge(home, request, response);
       bridge.killAfter(killMoment(random, full));
     }
     // A store is laid out in a temporary file and linked into place whole;
@@ -147,7 +151,7 @@ TEST_F(CrashTest, KillsWhileTheFirstWriteCreatesTheStoreLeaveNoBrokenStore) {
     }
     // A store the kill left half made must never stop the next bridge, and
     // that bridge removes what the killed creator left.
-    BridgeAnswer synced = runBridge(home.path(), {{"method", "sync"}, {"sourceMode", "native"}});
+    BridgeAnswer synced = ask(home, {{"method", "sync"}, {"sourceMode", "native"}});
     ASSERT_EQ(synced.process.terminatingSignal, 0);
     ASSERT_TRUE(synced.envelope.is_object()) << synced.process.standardOutput;
     if (!synced.ok()) {

@@ -2,9 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace tarnwick::testing {
@@ -64,19 +61,6 @@ std::int64_t StoreInspection::stepsEndingBetween(double from, double to) {
   sqlite3_finalize(statement);
   if (result != SQLITE_ROW) throw std::runtime_error(std::string("cannot count steps: ") + sqlite3_errmsg(handle_));
   return count;
-}
-
-std::string fileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-int scaled(int bounded) {
-  const char* text = std::getenv("TARNWICK_RELIABILITY_SCALE");
-  int factor = text ? std::atoi(text) : 1;
-  return bounded * (factor > 0 ? factor : 1);
 }
 
 }  // namespace tarnwick::testing

@@ -34,11 +34,4 @@ class StoreInspection {
   ::sqlite3* handle_ = nullptr;
 };
 
-// The whole content of a file; nothing for a file that cannot be read.
-std::string fileBytes(const std::string& path);
-
-// The test's scale factor from TARNWICK_RELIABILITY_SCALE (1 when unset or
-// not a positive whole number), times bounded.
-int scaled(int bounded);
-
 }  // namespace tarnwick::testing

@@ -7,19 +7,18 @@
 
 #include "bridge_runs.h"
 #include "store_inspection.h"
-#include "support/temporary_directory.h"
 
 namespace tarnwick::testing {
 namespace {
 
 TEST(WriteAheadLogTest, AWriteLeavesTheLogEmptyAndTheSamplesInTheFile) {
-  TemporaryDirectory home;
-  ASSERT_TRUE(runStoreTool(home.path(), {"grant"}));
+  StoreHome home;
+  ASSERT_EQ(home.tool({"grant"}).exitStatus, 0);
   StepBatches batches;
-  BridgeAnswer written = runBridge(home.path(), batches.request(0, 2000));
+  BridgeAnswer written = ask(home, batches.request(0, 2000));
   ASSERT_TRUE(written.ok()) << written.process.standardOutput;
 
-  const std::string store = storePathIn(home.path());
+  const std::string store = home.storePath();
   std::error_code missing;
   std::uintmax_t logSize = std::filesystem::file_size(store + "-wal", missing);
   EXPECT_TRUE(missing || logSize == 0) << logSize << " bytes left in the log";

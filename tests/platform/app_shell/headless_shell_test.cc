@@ -4,13 +4,12 @@
 // cause has its own, pinned with the sheet's tests).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "app_shell_harness.h"
+#include "support/store_home.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -46,82 +45,64 @@ std::string comparable(const std::string& response) {
   return std::regex_replace(stampless, sheetRefusal, R"("message":"The permission sheet cannot be shown.")");
 }
 
-std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+// One way to hand the bridge a request and take its answer.
+struct Way {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool onStandardInput = false;
+  const char* responseFile = nullptr;  // none: the answer is on standard output
+};
 
 struct Outcome {
-  std::string response;
+  std::string response;  // as on standard output, with its line feed
   int exitStatus = -1;
   std::string standardError;
 };
 
-// One run on a store of its own, with the request in <dir>/request.json and,
-// for the cases that name it so, in a file called "--appkit".
-Outcome run(const Request& request, const std::vector<std::string>& arguments, bool responseInFile = false,
-            const std::string& responseName = "response.json") {
-  PrivateStore store;
-  writeFile(store.dataHome() + "/request.json", request.json);
-  writeFile(store.dataHome() + "/--appkit", request.json);
-  ProcessOptions options = store.options(arguments);
-  options.workingDirectory = store.dataHome();
+// One run on a store of its own, in a folder that holds the request as
+// request.json and, for the ways that name it so, as a file called "--appkit".
+Outcome run(const Request& request, const Way& way) {
+  StoreHome home;
+  writeFile(home.file("request.json"), request.json);
+  writeFile(home.file("--appkit"), request.json);
+  ProcessOptions options = home.options(way.arguments);
+  if (way.onStandardInput) options.standardInput = request.json;
+  options.workingDirectory = home.path();
   ProcessResult result = runProcess(builtProgram("tarnwick"), options);
   Outcome outcome{result.standardOutput, result.exitStatus, result.standardError};
-  if (responseInFile) outcome.response = fileText(store.dataHome() + "/" + responseName);
+  // A response file holds the document alone.
+  if (way.responseFile) outcome.response = readFile(home.file(way.responseFile)).value_or("") + "\n";
   outcome.response = comparable(outcome.response);
   return outcome;
 }
 
-TEST(HeadlessShellTest, AppkitAnywhereAnswersExactlyAsDirectMode) {
-  struct Placement {
-    const char* name;
-    std::vector<std::string> arguments;
-  };
-  const std::vector<Placement> placements = {
+TEST(HeadlessShellTest, AppkitAnswersExactlyAsDirectModeHoweverTheRequestComes) {
+  const Way direct{"direct", {"--request-file", "request.json"}};
+  const std::vector<Way> ways = {
+      {"direct into a response file", {"--request-file", "request.json", "--response-file", "response.json"}, false,
+       "response.json"},
       {"first", {"--appkit", "--request-file", "request.json"}},
       {"last", {"--request-file", "request.json", "--appkit"}},
       {"in the middle", {"--request-file", "request.json", "--appkit", "--quiet"}},
       {"twice", {"--appkit", "--request-file", "request.json", "--appkit"}},
       // The flag is also the request file's name here.
       {"as the request path", {"--request-file", "--appkit"}},
+      {"on standard input", {"--appkit"}, true},
+      // "--appkit" after "--response-file" is the response file's name.
+      {"as the response path", {"--request-file", "request.json", "--response-file", "--appkit"}, false, "--appkit"},
   };
   for (const Request& request : kRequests) {
     SCOPED_TRACE(request.name);
-    Outcome direct = run(request, {"--request-file", "request.json"});
-    ASSERT_FALSE(direct.response.empty());
-    EXPECT_EQ(direct.response.back(), '\n');
-    for (const Placement& placement : placements) {
-      SCOPED_TRACE(placement.name);
-      Outcome shell = run(request, placement.arguments);
-      EXPECT_EQ(shell.response, direct.response);
-      EXPECT_EQ(shell.exitStatus, direct.exitStatus);
-      EXPECT_EQ(shell.standardError, "");
+    Outcome expected = run(request, direct);
+    ASSERT_FALSE(expected.response.empty());
+    EXPECT_EQ(expected.response.back(), '\n');
+    for (const Way& way : ways) {
+      SCOPED_TRACE(way.name);
+      Outcome actual = run(request, way);
+      EXPECT_EQ(actual.response, expected.response);
+      EXPECT_EQ(actual.exitStatus, expected.exitStatus);
+      EXPECT_EQ(actual.standardError, "");
     }
-  }
-}
-
-TEST(HeadlessShellTest, AppkitReadsStandardInputAndWritesTheResponseFileLikeDirectMode) {
-  for (const Request& request : kRequests) {
-    SCOPED_TRACE(request.name);
-    Outcome direct = run(request, {"--request-file", "request.json", "--response-file", "response.json"}, true);
-
-    PrivateStore store;
-    ProcessOptions options = store.options({"--appkit"});
-    options.standardInput = request.json;
-    ProcessResult piped = runProcess(builtProgram("tarnwick"), options);
-    EXPECT_EQ(comparable(piped.standardOutput), direct.response + "\n");
-    EXPECT_EQ(piped.exitStatus, direct.exitStatus);
-
-    // "--appkit" after "--response-file" is also the response file's name.
-    Outcome named = run(request, {"--request-file", "request.json", "--response-file", "--appkit"}, true, "--appkit");
-    EXPECT_NE(named.response, request.json);
-    EXPECT_EQ(named.response, direct.response);
-    EXPECT_EQ(named.exitStatus, direct.exitStatus);
   }
 }
 

@@ -40,20 +40,30 @@ class PermissionSheetTest : public ::testing::Test {
   // Starts "authorize" with "--appkit" on store, on the suite's display
   // unless another is named; the answer comes once the sheet has been dealt
   // with.
-  std::future<ProcessResult> startAuthorize(const PrivateStore& store, const std::string& request,
+  std::future<ProcessResult> startAuthorize(const StoreHome& store, const std::string& request,
                                             const std::string& display = "") {
-    ProcessOptions options = store.options({"--appkit"}, display.empty() ? display_->name() : display);
-    options.standardInput = request;
+    ProcessOptions options = onDisplay(store.options({"--appkit"}, request), display);
     return std::async(std::launch::async,
                       [options] { return runProcess(builtProgram("tarnwick"), options); });
   }
 
-  ProcessResult xdotool(std::vector<std::string> arguments, const std::string& display = "") {
+  // options with DISPLAY set to display, or to the suite's display.
+  static ProcessOptions onDisplay(ProcessOptions options, const std::string& display = "") {
+    options.environment["DISPLAY"] = display.empty() ? display_->name() : display;
+    return options;
+  }
+
+  // An X client (program with arguments) on display, or on the suite's.
+  static ProcessResult xClient(const std::string& program, std::vector<std::string> arguments,
+                               const std::string& display = "") {
     ProcessOptions options;
     options.arguments = std::move(arguments);
-    options.environment["DISPLAY"] = display.empty() ? display_->name() : display;
     options.timeoutSeconds = 30;
-    return runProcess(xdotool_, options);
+    return runProcess(program, onDisplay(options, display));
+  }
+
+  ProcessResult xdotool(std::vector<std::string> arguments, const std::string& display = "") {
+    return xClient(xdotool_, std::move(arguments), display);
   }
 
   // The sheet's X window id, once it is on screen.
@@ -89,10 +99,7 @@ class PermissionSheetTest : public ::testing::Test {
     if (import.empty() || convert.empty()) return;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
-      ProcessOptions capture;
-      capture.arguments = {"-window", window, path};
-      capture.environment["DISPLAY"] = display_->name();
-      if (runProcess(import, capture).exitStatus == 0) {
+      if (xClient(import, {"-window", window, path}).exitStatus == 0) {
         ProcessOptions measure;
         measure.arguments = {path, "-format", "%[fx:mean]", "info:"};
         ProcessResult brightness = runProcess(convert, measure);
@@ -118,7 +125,7 @@ std::string authorizeAnswer(bool granted, const char* status, const char* readTy
 constexpr const char* kAllKeys = R"(["steps","sleep","heart_rate","hrv","weight","glucose","workout"])";
 
 TEST_F(PermissionSheetTest, EnterAllowsAndKeepsEverySwitchAsLeft) {
-  PrivateStore store;
+  StoreHome store;
   auto run = startAuthorize(store, kAuthorizeAll);
   type(waitForSheet(), {"Return"});
   ProcessResult result = finished(run);
@@ -126,16 +133,14 @@ TEST_F(PermissionSheetTest, EnterAllowsAndKeepsEverySwitchAsLeft) {
   EXPECT_EQ(result.standardOutput, authorizeAnswer(true, "authorized", kAllKeys, kAllKeys));
 
   // Every switch was off: every type is now decided, as refused.
-  for (const auto& [key, access] : store.permissions()) EXPECT_EQ(access, kDeniedEverywhere) << key;
+  for (const auto& [key, access] : permissions(store)) EXPECT_EQ(access, kDeniedEverywhere) << key;
   // Decided types need no sheet: even direct mode answers at once.
-  ProcessOptions again = store.options({});
-  again.standardInput = kAuthorizeAll;
-  EXPECT_EQ(runProcess(builtProgram("tarnwick"), again).standardOutput,
+  EXPECT_EQ(store.bridge(kAuthorizeAll).standardOutput,
             authorizeAnswer(true, "authorized", kAllKeys, kAllKeys));
 }
 
 TEST_F(PermissionSheetTest, OnlyTheSwitchesTurnedOnFromTheKeyboardAreGranted) {
-  PrivateStore store;
+  StoreHome store;
   auto run = startAuthorize(
       store, R"({"method":"authorize","sourceMode":"native","readTypes":["steps","sleep","heart_rate","hrv"],)"
              R"("writeTypes":["weight"]})");
@@ -160,11 +165,11 @@ TEST_F(PermissionSheetTest, OnlyTheSwitchesTurnedOnFromTheKeyboardAreGranted) {
   expected["steps"] = "read=denied write=not determined";
   expected["heart_rate"] = "read=denied write=not determined";
   expected["hrv"] = "read=denied write=not determined";
-  EXPECT_EQ(store.permissions(), expected);
+  EXPECT_EQ(permissions(store), expected);
 }
 
 TEST_F(PermissionSheetTest, TurnOnAllGrantsEveryRequestedType) {
-  PrivateStore store;
+  StoreHome store;
   auto run = startAuthorize(
       store, R"({"method":"authorize","sourceMode":"native","readTypes":["glucose"],"writeTypes":["workout"]})");
   // Back from the first switch to "Turn On All", press it, then Allow.
@@ -175,11 +180,11 @@ TEST_F(PermissionSheetTest, TurnOnAllGrantsEveryRequestedType) {
   std::map<std::string, std::string> expected = undecidedPermissions();
   expected["glucose"] = "read=authorized write=not determined";
   expected["workout"] = "read=authorized write=authorized";
-  EXPECT_EQ(store.permissions(), expected);
+  EXPECT_EQ(permissions(store), expected);
 }
 
 TEST_F(PermissionSheetTest, EscapeRefusesEveryRequestedType) {
-  PrivateStore store;
+  StoreHome store;
   auto run = startAuthorize(store, kAuthorizeAll);
   std::string window = waitForSheet();
   // Switches turned on first do not matter: "Don't Allow" refuses all.
@@ -187,7 +192,7 @@ TEST_F(PermissionSheetTest, EscapeRefusesEveryRequestedType) {
   ProcessResult result = finished(run);
   EXPECT_EQ(result.exitStatus, 0);
   EXPECT_EQ(result.standardOutput, authorizeAnswer(false, "denied", kAllKeys, kAllKeys));
-  for (const auto& [key, access] : store.permissions()) EXPECT_EQ(access, kDeniedEverywhere) << key;
+  for (const auto& [key, access] : permissions(store)) EXPECT_EQ(access, kDeniedEverywhere) << key;
 }
 
 TEST_F(PermissionSheetTest, ClosingTheSheetDecidesNothing) {
@@ -201,15 +206,12 @@ TEST_F(PermissionSheetTest, ClosingTheSheetDecidesNothing) {
 #ifdef TARNWICK_SEND_CLOSE_REQUEST
   closes.push_back({"close request as a window manager sends it",
                     [](const std::string& window) {
-                      ProcessOptions options;
-                      options.arguments = {window};
-                      options.environment["DISPLAY"] = display_->name();
-                      EXPECT_EQ(runProcess(TARNWICK_SEND_CLOSE_REQUEST, options).exitStatus, 0);
+                      EXPECT_EQ(xClient(TARNWICK_SEND_CLOSE_REQUEST, {window}).exitStatus, 0);
                     }});
 #endif
   for (const Close& close : closes) {
     SCOPED_TRACE(close.name);
-    PrivateStore store;
+    StoreHome store;
     auto run = startAuthorize(store, kAuthorizeAll);
     std::string window = waitForSheet();
     type(window, {"space"});
@@ -217,7 +219,7 @@ TEST_F(PermissionSheetTest, ClosingTheSheetDecidesNothing) {
     ProcessResult result = finished(run);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, authorizeAnswer(false, "denied", kAllKeys, kAllKeys));
-    EXPECT_EQ(store.permissions(), undecidedPermissions());
+    EXPECT_EQ(permissions(store), undecidedPermissions());
   }
 }
 
@@ -245,10 +247,7 @@ TEST_F(PermissionSheetTest, LosingTheDisplayFailsTheRequestAndDecidesNothing) {
 #ifdef TARNWICK_DESTROY_WINDOW
   losses.push_back({"another program destroys the sheet's window",
                     [](VirtualDisplay& display, const std::string& window) {
-                      ProcessOptions options;
-                      options.arguments = {window};
-                      options.environment["DISPLAY"] = display.name();
-                      EXPECT_EQ(runProcess(TARNWICK_DESTROY_WINDOW, options).exitStatus, 0);
+                      EXPECT_EQ(xClient(TARNWICK_DESTROY_WINDOW, {window}, display.name()).exitStatus, 0);
                     },
                     [](const std::string& display) {
                       return "The display '" + display +
@@ -260,7 +259,7 @@ TEST_F(PermissionSheetTest, LosingTheDisplayFailsTheRequestAndDecidesNothing) {
     SCOPED_TRACE(loss.name);
     VirtualDisplay display;
     ASSERT_TRUE(display.running());
-    PrivateStore store;
+    StoreHome store;
     auto run = startAuthorize(store, kAuthorizeAll, display.name());
     std::string window = waitForSheet(display.name());
     type(window, {"space"}, display.name());
@@ -269,7 +268,7 @@ TEST_F(PermissionSheetTest, LosingTheDisplayFailsTheRequestAndDecidesNothing) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.standardOutput, R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":")" +
                                          loss.message(display.name()) + "\"}}\n");
-    EXPECT_EQ(store.permissions(), undecidedPermissions());
+    EXPECT_EQ(permissions(store), undecidedPermissions());
   }
 }
 
@@ -285,13 +284,9 @@ TEST_F(PermissionSheetTest, MethodsWithoutASheetAnswerAsInDirectMode) {
   };
   for (const std::string& request : requests) {
     SCOPED_TRACE(request);
-    PrivateStore store;
-    ProcessOptions direct = store.options({});
-    direct.standardInput = request;
-    ProcessOptions shell = store.options({"--appkit"}, display_->name());
-    shell.standardInput = request;
-    ProcessResult expected = runProcess(builtProgram("tarnwick"), direct);
-    ProcessResult actual = runProcess(builtProgram("tarnwick"), shell);
+    StoreHome store;
+    ProcessResult expected = store.bridge(request);
+    ProcessResult actual = runProcess(builtProgram("tarnwick"), onDisplay(store.options({"--appkit"}, request)));
     EXPECT_EQ(actual.standardOutput, expected.standardOutput);
     EXPECT_EQ(actual.exitStatus, expected.exitStatus);
     EXPECT_EQ(actual.standardError, "");
@@ -327,14 +322,14 @@ TEST_F(PermissionSheetTest, EachReasonTheSheetCannotBeShownHasItsOwnSentence) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    PrivateStore store;
-    ProcessOptions options = store.options(test.arguments, test.display);
-    options.standardInput = kAuthorizeAll;
+    StoreHome store;
+    ProcessOptions options = store.options(test.arguments, kAuthorizeAll);
+    if (!test.display.empty()) options.environment["DISPLAY"] = test.display;
     ProcessResult result = runProcess(test.program, options);
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.standardOutput,
               R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":")" + test.message + "\"}}\n");
-    EXPECT_EQ(store.permissions(), undecidedPermissions());
+    EXPECT_EQ(permissions(store), undecidedPermissions());
   }
 }
 

@@ -2,8 +2,10 @@
 // it picks itself, stopped when the object goes.
 #pragma once
 
+#include <memory>
 #include <string>
-#include <sys/types.h>
+
+#include "support/process_runner.h"
 
 namespace tarnwick::testing {
 
@@ -25,11 +27,8 @@ class VirtualDisplay {
   void kill();
 
  private:
-  pid_t server_ = -1;
+  std::unique_ptr<StartedProcess> server_;
   std::string name_;
 };
-
-// The absolute path of program on PATH, or "" when it is not there.
-std::string findOnPath(const std::string& program);
 
 }  // namespace tarnwick::testing

@@ -1,23 +1,22 @@
 // The local store's file on a real disk: found by the data-home rules,
 // created late and private and kept private, never a half-made store or a
-// leftover, and a file that is not a valid store is reported and left byte
-// for byte as it was. The "NonRoot" cases need file modes to bind, so they
-// skip for the superuser; CI runs them again as an unprivileged user.
+// leftover. (Files that are no valid store, and read-only stores, are the
+// reliability suite's, through the bridge.) The "NonRoot" cases need file
+// modes to bind, so they skip for the superuser; CI runs them again as an
+// unprivileged user.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "platform/local_store/local_store_schema.h"
-#include "run_programs.h"
 #include "store_calls.h"
 #include "store_factories.h"
+#include "support/process_runner.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -28,49 +27,6 @@ const health::ObjectType kHeartRate{health::ObjectKind::quantity, std::string(he
 
 health::SampleQuery newestHeartRate() {
   return {kHeartRate, std::nullopt, 1, {{std::string(health::kSampleSortIdentifierStartDate), false}}};
-}
-
-std::string contents(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  return buffer.str();
-}
-
-void write(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-unsigned mode(const std::string& path) {
-  struct stat info {};
-  EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
-}
-
-std::vector<std::string> entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// A valid store's bytes, made by the store itself in a scratch folder.
-std::string validStoreBytes(int rows) {
-  TemporaryDirectory scratch;
-  std::string path = scratch.file("health.sqlite3");
-  {
-    auto database = platform::local_store::openStore(path);
-    platform::local_store::WriteTransaction transaction(*database);
-    platform::local_store::SampleWriter writer(*database);
-    for (int row = 0; row < rows; ++row) {
-      health::Sample sample = health::makeQuantitySample(
-          kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 60 + row % 40), row, row);
-      sample.sourceName = "Watch " + std::to_string(row);
-      writer.add(sample);
-    }
-    transaction.commit();
-  }
-  return contents(path);
 }
 
 TEST(LocalStoreFile, LookupsCreateNothingAndFirstQueryCreatesPrivateFiles) {
@@ -85,61 +41,12 @@ TEST(LocalStoreFile, LookupsCreateNothingAndFirstQueryCreatesPrivateFiles) {
   auto delivered = querySamples(*store, newestHeartRate());
   ASSERT_TRUE(delivered.error);
   EXPECT_TRUE(delivered.error->is(health::HealthErrorCode::authorizationNotDetermined));
-  EXPECT_EQ(mode(directory.file("data")), 0700u);
-  EXPECT_EQ(mode(directory.file("data/tarnwick")), 0700u);
-  EXPECT_EQ(mode(path), 0600u);
-  EXPECT_EQ(mode(directory.path()), 0755u) << "an existing folder keeps its mode";
-  for (const std::string& name : entries(directory.file("data/tarnwick"))) {
+  EXPECT_EQ(fileMode(directory.file("data")), 0700u);
+  EXPECT_EQ(fileMode(directory.file("data/tarnwick")), 0700u);
+  EXPECT_EQ(fileMode(path), 0600u);
+  EXPECT_EQ(fileMode(directory.path()), 0755u) << "an existing folder keeps its mode";
+  for (const std::string& name : folderEntries(directory.file("data/tarnwick"))) {
     EXPECT_EQ(name.find(".new-"), std::string::npos) << "temporary file left behind: " << name;
-  }
-}
-
-TEST(LocalStoreFile, BrokenFilesAreReportedAndLeftUnchanged) {
-  std::string valid = validStoreBytes(3000);
-  std::string foreign;
-  {
-    TemporaryDirectory scratch;
-    sqlite3* handle = nullptr;
-    sqlite3_open(scratch.file("other.db").c_str(), &handle);
-    sqlite3_exec(handle, "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')", nullptr, nullptr, nullptr);
-    sqlite3_close(handle);
-    foreign = contents(scratch.file("other.db"));
-  }
-  std::string newer = valid;
-  newer[60 + 3] = static_cast<char>(platform::local_store::LocalStoreSchema::kCurrentVersion + 1);  // user_version
-
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::string problem;  // after "The health store at '<path>' "
-  };
-  std::vector<Case> cases{
-      {"zero bytes", "", "is empty, not a database."},
-      {"text", "steps,heart rate\n1,2\n", "is not a database."},
-      {"shorter than a header", "SQLite", "is not a database."},
-      {"truncated store", valid.substr(0, valid.size() / 3), "is damaged."},
-      {"a database that is not a store", foreign, "is not a Tarnwick health store."},
-      {"a store of a newer version", newer, "was written by a newer version of Tarnwick (layout " +
-                                                    std::to_string(platform::local_store::LocalStoreSchema::kCurrentVersion + 1) + ")."},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TemporaryDirectory directory;
-    std::string path = directory.file("health.sqlite3");
-    write(path, c.bytes);
-    auto store = platform::makeLocalHealthStore(path);
-    auto query = querySamples(*store, newestHeartRate());
-    auto saved = save(*store, {health::makeCategorySample({health::ObjectKind::category,
-                                                           std::string(health::kSleepAnalysisIdentifier)},
-                                                          1, 0, 10)});
-    for (const auto& error : {query.error, saved.error}) {
-      ASSERT_TRUE(error);
-      EXPECT_TRUE(error->is(health::HealthErrorCode::databaseInaccessible)) << error->code();
-      EXPECT_EQ(error->what(), "The health store at '" + path + "' " + c.problem);
-    }
-    store.reset();
-    EXPECT_TRUE(contents(path) == c.bytes) << "the file was changed";
-    EXPECT_EQ(entries(directory.path()), std::vector<std::string>{"health.sqlite3"});
   }
 }
 
@@ -168,42 +75,15 @@ TEST(LocalStoreFile, AnOlderLayoutIsMigratedAndKeepsItsSamples) {
   EXPECT_EQ(index.columnInt(0), 1);
 }
 
-TEST(LocalStoreFile, AFolderInTheWayIsAClearError) {
+TEST(LocalStoreFile, AFileWhereAFolderShouldBeIsAnError) {
   TemporaryDirectory directory;
-  std::string path = directory.file("health.sqlite3");
-  fs::create_directory(path);
-  auto store = platform::makeLocalHealthStore(path);
-  auto query = querySamples(*store, newestHeartRate());
-  ASSERT_TRUE(query.error);
-  EXPECT_EQ(query.error->what(), "The health store at '" + path + "' is a folder, not a database.");
-
-  // A file where a folder should be.
   std::string blocked = directory.file("plain/tarnwick/health.sqlite3");
-  write(directory.file("plain"), "x");
+  writeFile(directory.file("plain"), "x");
   auto other = platform::makeLocalHealthStore(blocked);
   auto failed = querySamples(*other, newestHeartRate());
   ASSERT_TRUE(failed.error);
   EXPECT_TRUE(failed.error->is(health::HealthErrorCode::databaseInaccessible));
-  EXPECT_EQ(contents(directory.file("plain")), "x");
-}
-
-TEST(LocalStoreFileNonRoot, ReadOnlyStoreReadsButRefusesSaves) {
-  if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
-  LocalStoreFactory factory;
-  factory.setAccess(kHeartRate.identifier, Decision::authorized, Decision::authorized);
-  factory.seed(health::makeQuantitySample(kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 61), 5, 5),
-               "Watch");
-  ::chmod(factory.path().c_str(), 0400);
-  std::string before = contents(factory.path());
-  auto store = platform::makeLocalHealthStore(factory.path());
-  auto query = querySamples(*store, newestHeartRate());
-  ASSERT_FALSE(query.error) << query.error->what();
-  EXPECT_EQ(query.value->size(), 1u);
-  auto saved = save(*store, {health::makeQuantitySample(kHeartRate, health::Quantity(health::Unit::count().dividedBy(health::Unit::minute()), 70), 9, 9)});
-  ASSERT_TRUE(saved.error);
-  EXPECT_EQ(saved.error->what(), "The health store at '" + factory.path() + "' is read-only.");
-  store.reset();
-  EXPECT_TRUE(contents(factory.path()) == before);
+  EXPECT_EQ(readFile(directory.file("plain")), "x");
 }
 
 TEST(LocalStoreFileNonRoot, AnUnreadableFolderNamesTheSystemError) {
@@ -276,8 +156,8 @@ TEST(LocalStoreFile, EveryOpenTakesOtherUsersAccessAway) {
     ::chmod(part.c_str(), c.loose);
     auto delivered = querySamples(factory.store(), newestHeartRate());
     EXPECT_FALSE(delivered.error) << delivered.error->what();
-    EXPECT_EQ(mode(part), c.made);
-    for (const std::string& name : entries(folder)) EXPECT_EQ(mode(folder + "/" + name) & 077, 0u) << name;
+    EXPECT_EQ(fileMode(part), c.made);
+    for (const std::string& name : folderEntries(folder)) EXPECT_EQ(fileMode(folder + "/" + name) & 077, 0u) << name;
   }
 }
 
@@ -289,9 +169,9 @@ TEST(LocalStoreFile, UnderAnyUmaskTheFirstRunLeavesAUsableStore) {
   ::umask(previous);
   ASSERT_TRUE(first.error);
   EXPECT_TRUE(first.error->is(health::HealthErrorCode::authorizationNotDetermined)) << first.error->what();
-  EXPECT_EQ(mode(directory.file("data")), 0700u);
-  EXPECT_EQ(mode(directory.file("data/tarnwick")), 0700u);
-  EXPECT_EQ(mode(path), 0600u);
+  EXPECT_EQ(fileMode(directory.file("data")), 0700u);
+  EXPECT_EQ(fileMode(directory.file("data/tarnwick")), 0700u);
+  EXPECT_EQ(fileMode(path), 0600u);
   auto later = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate());
   ASSERT_TRUE(later.error);
   EXPECT_TRUE(later.error->is(health::HealthErrorCode::authorizationNotDetermined)) << later.error->what();
@@ -303,7 +183,7 @@ TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
   fs::create_directories(folder);
   for (const char* name : {"health.sqlite3.new-dead01", "health.sqlite3.new-dead01-wal", "health.sqlite3.new-dead01-shm",
                            "health.sqlite3.new-gone02-wal", "health.sqlite3.new-live03", "notes.new-keep04"}) {
-    write(folder + "/" + name, "x");
+    writeFile(folder + "/" + name, "x");
   }
   // A creator still at work holds the lock on its file.
   int live = ::open((folder + "/health.sqlite3.new-live03").c_str(), O_RDONLY | O_CLOEXEC);
@@ -312,7 +192,7 @@ TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
   ::close(live);
   ASSERT_TRUE(delivered.error);
   EXPECT_TRUE(delivered.error->is(health::HealthErrorCode::authorizationNotDetermined)) << delivered.error->what();
-  EXPECT_EQ(entries(folder),
+  EXPECT_EQ(folderEntries(folder),
             (std::vector<std::string>{"health.sqlite3", "health.sqlite3-shm", "health.sqlite3-wal",
                                       "health.sqlite3.new-live03", "notes.new-keep04"}));
 }

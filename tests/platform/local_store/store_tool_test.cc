@@ -7,8 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "run_programs.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -16,12 +15,10 @@ namespace {
 class StoreTool : public ::testing::Test {
  protected:
   ProcessResult tool(std::vector<std::string> arguments, std::optional<std::string> input = std::nullopt) {
-    return runBuilt("tarnwick-store", std::move(arguments), environment, std::move(input));
+    return home.tool(std::move(arguments), std::move(input));
   }
-  std::string storePath() const { return directory.file("data/tarnwick/health.sqlite3"); }
 
-  TemporaryDirectory directory;
-  std::map<std::string, std::string> environment{{"XDG_DATA_HOME", directory.file("data")}};
+  StoreHome home{"data"};
 };
 
 TEST_F(StoreTool, PathFollowsTheDataHomeRulesAndCreatesNothing) {
@@ -35,14 +32,17 @@ TEST_F(StoreTool, PathFollowsTheDataHomeRulesAndCreatesNothing) {
            {{{"XDG_DATA_HOME", "relative"}, {"HOME", "/home/p"}}, {"path"}, "/home/p/.local/share/tarnwick/health.sqlite3\n"},
            {{{"XDG_DATA_HOME", "/srv/x"}}, {"--store", "/tmp/elsewhere.db", "path"}, "/tmp/elsewhere.db\n"},
        }) {
-    ProcessResult result = runBuilt("tarnwick-store", c.arguments, c.environment);
+    ProcessOptions options;
+    options.arguments = c.arguments;
+    options.environment = c.environment;
+    ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.standardOutput, c.expected);
   }
   EXPECT_EQ(tool({"path"}).exitStatus, 0);
   EXPECT_EQ(tool({"dump"}).standardOutput, "");
   EXPECT_EQ(tool({"permissions"}).exitStatus, 0);
-  EXPECT_FALSE(std::filesystem::exists(directory.file("data")));
+  EXPECT_FALSE(std::filesystem::exists(home.path()));
 }
 
 TEST_F(StoreTool, AddedLinesDumpBackInStartOrder) {
@@ -145,17 +145,17 @@ TEST_F(StoreTool, SourcesRankByFirstWriteUntilPreferred) {
 
   // A store from before the list: its sources rank by their oldest sample.
   // A sample added by hand afterwards, past the list, puts its source last.
-  if (!std::filesystem::exists("/usr/bin/sqlite3")) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
-  ProcessOptions shell;
-  shell.arguments = {storePath()};
-  shell.standardInput =
-      "DROP TABLE sources; PRAGMA user_version = 2;"
-      "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 1, 1, 1, 'Ring');";
-  ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
+  if (!StoreHome::hasSqliteShell()) GTEST_SKIP() << "needs the sqlite3 shell (scripts/setup)";
+  ASSERT_EQ(home.sqlite("DROP TABLE sources; PRAGMA user_version = 2;"
+                        "INSERT INTO samples (type, start, end, value, source) VALUES "
+                        "('HKQuantityTypeIdentifierStepCount', 1, 1, 1, 'Ring');")
+                .exitStatus,
+            0);
   EXPECT_EQ(tool({"sources"}).standardOutput, "Watch\t2\nPhone\t1\nScale\t1\nRing\t1\n");
-  shell.standardInput =
-      "INSERT INTO samples (type, start, end, value, source) VALUES ('HKQuantityTypeIdentifierStepCount', 2, 2, 1, 'Band');";
-  ASSERT_EQ(runProcess("/usr/bin/sqlite3", shell).exitStatus, 0);
+  ASSERT_EQ(home.sqlite("INSERT INTO samples (type, start, end, value, source) VALUES "
+                        "('HKQuantityTypeIdentifierStepCount', 2, 2, 1, 'Band');")
+                .exitStatus,
+            0);
   ASSERT_EQ(tool({"prefer", "Ring"}).exitStatus, 0);
   EXPECT_EQ(tool({"sources"}).standardOutput, "Ring\t1\nWatch\t2\nPhone\t1\nScale\t1\nBand\t1\n");
 }
@@ -206,7 +206,7 @@ TEST_F(StoreTool, DemoFillsAFortnightThatTheBridgeSyncs) {
   EXPECT_NEAR(static_cast<double>(std::count(after.begin(), after.end(), '\n')),
               static_cast<double>(std::count(before.begin(), before.end(), '\n')), 60);
 
-  ProcessResult sync = runBuilt("tarnwick", {}, environment, R"({"method":"sync","sourceMode":"native"})");
+  ProcessResult sync = home.bridge(R"({"method":"sync","sourceMode":"native"})");
   ASSERT_EQ(sync.exitStatus, 0) << sync.standardOutput;
   nlohmann::json envelope = nlohmann::json::parse(sync.standardOutput);
   EXPECT_EQ(envelope["data"]["metrics"].size(), 7u) << sync.standardOutput;

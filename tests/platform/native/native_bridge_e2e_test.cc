@@ -4,14 +4,13 @@
 // the same answer, byte for byte, apart from readings of the clock.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/bridge_process.h"
-#include "support/temporary_directory.h"
+#include "support/store_home.h"
+#include "support/test_files.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -22,45 +21,23 @@ using nlohmann::json;
 class StorePair {
  public:
   void tool(const std::vector<std::string>& arguments, const std::string& input = "") {
-    for (TemporaryDirectory* home : {&nativeHome_, &localHome_}) {
-      ProcessOptions options = in(*home);
-      options.arguments = arguments;
-      options.standardInput = input;
-      ProcessResult result = runProcess(builtProgram("tarnwick-store"), options);
-      ASSERT_EQ(result.exitStatus, 0) << result.standardError;
-    }
+    for (const StoreHome* home : {&nativeHome_, &localHome_}) home->toolOutput(arguments, input);
   }
 
   ProcessResult native(const json& request, std::vector<std::string> arguments = {},
                        std::map<std::string, std::string> environment = {}) const {
-    ProcessOptions options = in(nativeHome_);
-    options.standardInput = request.dump();
-    options.arguments = std::move(arguments);
-    for (auto& [name, value] : environment) options.environment[name] = value;
+    ProcessOptions options = nativeHome_.options(std::move(arguments), request.dump());
+    options.environment.merge(environment);
     return runProcess(builtProgram("tarnwick-native"), options);
   }
 
-  ProcessResult local(const json& request) const {
-    ProcessOptions options = in(localHome_);
-    options.standardInput = request.dump();
-    return runProcess(builtProgram("tarnwick"), options);
-  }
+  ProcessResult local(const json& request) const { return localHome_.bridge(request.dump()); }
 
-  std::string nativeDump() const {
-    ProcessOptions options = in(nativeHome_);
-    options.arguments = {"dump"};
-    return runProcess(builtProgram("tarnwick-store"), options).standardOutput;
-  }
+  std::string nativeDump() const { return nativeHome_.toolOutput({"dump"}); }
 
  private:
-  static ProcessOptions in(const TemporaryDirectory& home) {
-    ProcessOptions options;
-    options.environment["XDG_DATA_HOME"] = home.path();
-    options.timeoutSeconds = 30;
-    return options;
-  }
-  TemporaryDirectory nativeHome_;
-  TemporaryDirectory localHome_;
+  StoreHome nativeHome_;
+  StoreHome localHome_;
 };
 
 // The response without what depends on when it was made: the sync time and
@@ -179,7 +156,7 @@ TEST(NativeBridgeTest, TheApplicationShellConfiguresTheApplicationThenAnswersAsD
   EXPECT_EQ(shell.standardOutput, direct.standardOutput);
   EXPECT_EQ(shell.standardError, "");
 
-  std::ifstream calls(log);
+  std::istringstream calls(readFile(log).value_or(""));
   std::vector<std::string> lines;
   for (std::string line; std::getline(calls, line);) lines.push_back(line);
   // Policy, then delegate, then run; activation before the request starts
