@@ -49,18 +49,11 @@ FakeHealthStore::FakeHealthStore()
     : directory_(Backing::memory),
       setup_(directory_.file("health.sqlite3")),
       sheet_(std::make_shared<Sheet>()),
-      previousSheet_(platform::installedPermissionSheet()),
-      store_(platform::makeLocalHealthStore(setup_.path())) {
-  // The local store shows whichever sheet is installed; the previous one
-  // comes back when this store goes.
-  platform::installPermissionSheet(sheet_);
+      store_(platform::makeLocalHealthStore(setup_.path(), {sheet_})) {
   setAllAccess(Access::authorized);
 }
 
-FakeHealthStore::~FakeHealthStore() {
-  store_.reset();
-  platform::installPermissionSheet(previousSheet_);
-}
+FakeHealthStore::~FakeHealthStore() = default;
 
 void FakeHealthStore::addSample(Sample sample, std::string sourceName) { setup_.add(std::move(sample), sourceName); }
 

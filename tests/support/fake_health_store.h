@@ -99,7 +99,6 @@ class FakeHealthStore final : public health::HealthStore {
   TemporaryDirectory directory_;
   LocalStoreSetup setup_;
   std::shared_ptr<Sheet> sheet_;
-  std::shared_ptr<platform::PermissionSheet> previousSheet_;
 
   mutable std::mutex mutex_;
   std::set<std::string, std::less<>> forgottenTypes_;
