@@ -1,6 +1,7 @@
 #include "shell/tarnwick_main.h"
 
 #include <thread>
+#include <utility>
 
 #include "shell/app_shell.h"
 #include "shell/bridge.h"
@@ -14,16 +15,19 @@ namespace tarnwick::shell {
 void TarnwickMain::main(int argc, char** argv) {
   prepareStandardStreams();
   setAsideEmergencyMemory();
-  // Read once, here, and handed down; the request's thread reads it until
-  // the process ends, so it is never destroyed.
+  // Read once, here, and handed down. Static: the request's thread reads it
+  // until the process ends.
   static CommandLine commandLine;
   try {
     commandLine = CommandLine(argc, argv);
     if (commandLine.hasFlag(kAppShellFlag)) {
       runApplicationShell(commandLine);
     } else {
-      // Direct mode has no application object, so no sheet to offer.
-      std::thread([] { runBridge(commandLine, platform::PermissionSheetOffer{}); }).detach();
+      // Direct mode has no application object, so no sheet to offer. Made
+      // here, where running out of memory still gets its response.
+      std::thread([sheet = platform::PermissionSheetOffer{}]() mutable {
+        runBridge(commandLine, std::move(sheet));
+      }).detach();
       MainQueue::serveForever();
     }
   } catch (...) {

@@ -63,6 +63,9 @@ class FakeHealthStore final : public health::HealthStore {
   // How the permission sheet answers a request that names an undecided type:
   // "Allow" with every switch on, or "Don't Allow".
   void setUndecidedAuthorizationAnswer(bool allow);
+  // Queues `reply` for the next call of its kind, after any queued before.
+  // A save whose answer the reply replaces (an error alone, or nothing)
+  // stores nothing.
   void scriptNext(StoreCall call, ScriptedReply reply);
 
   // ---- What happened ---------------------------------------------------------
