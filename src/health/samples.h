@@ -4,9 +4,11 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 #include "health/instant.h"
@@ -40,11 +42,38 @@ struct WorkoutValue {
   bool operator==(const WorkoutValue&) const = default;
 };
 
+// A workout's value, kept behind a pointer: it is the largest kind (two
+// optional quantities, each with its unit) and the rarest, and held inline it
+// would make every sample of a large batch as big as a workout. Copies are
+// deep, so a sample stays a plain value.
+class BoxedWorkoutValue {
+ public:
+  // Implicit, so that a WorkoutValue is assigned to a sample's value as
+  // any other kind is.
+  BoxedWorkoutValue(WorkoutValue value) : value_(std::make_unique<WorkoutValue>(std::move(value))) {}
+  BoxedWorkoutValue(const BoxedWorkoutValue& other)
+      : value_(other.value_ ? std::make_unique<WorkoutValue>(*other.value_) : nullptr) {}
+  BoxedWorkoutValue(BoxedWorkoutValue&&) noexcept = default;
+  BoxedWorkoutValue& operator=(const BoxedWorkoutValue& other) { return *this = BoxedWorkoutValue(other); }
+  BoxedWorkoutValue& operator=(BoxedWorkoutValue&&) noexcept = default;
+  ~BoxedWorkoutValue() = default;
+
+  // The value; null only in a box that was moved from.
+  const WorkoutValue* get() const { return value_.get(); }
+
+  bool operator==(const BoxedWorkoutValue& other) const {
+    return value_ && other.value_ ? *value_ == *other.value_ : value_ == other.value_;
+  }
+
+ private:
+  std::unique_ptr<WorkoutValue> value_;
+};
+
 struct Sample {
   ObjectType type;
   Instant startDate = 0;
   Instant endDate = 0;
-  std::variant<CategorySampleValue, QuantitySampleValue, WorkoutValue> value;
+  std::variant<CategorySampleValue, QuantitySampleValue, BoxedWorkoutValue> value;
   Metadata metadata;
   // Name of the application or device that saved the sample. Filled in by the
   // store when it hands a sample out; ignored when a sample is saved, since
@@ -54,7 +83,10 @@ struct Sample {
   // The value of the sample's kind, or nullptr for a sample of another kind.
   const QuantitySampleValue* asQuantitySample() const { return std::get_if<QuantitySampleValue>(&value); }
   const CategorySampleValue* asCategorySample() const { return std::get_if<CategorySampleValue>(&value); }
-  const WorkoutValue* asWorkout() const { return std::get_if<WorkoutValue>(&value); }
+  const WorkoutValue* asWorkout() const {
+    const auto* boxed = std::get_if<BoxedWorkoutValue>(&value);
+    return boxed ? boxed->get() : nullptr;
+  }
 
   bool operator==(const Sample&) const = default;
 };
