@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -282,6 +284,22 @@ TEST(ClosedDescriptorTest, AReaderThatWentAwayCostsOnlyTheWrite) {
   ProcessResult run = runProcess(builtProgram("tarnwick"), options);
   EXPECT_EQ(run.terminatingSignal, 0);
   EXPECT_EQ(run.exitStatus, 0);
+}
+
+// Under CTest the process suites leave each bridge run for the schema check;
+// a run that leaves nothing would let the check pass on nothing.
+TEST(TranscriptTest, BridgeRunsAreLeftForTheSchemaCheck) {
+  const char* folder = std::getenv("TARNWICK_TEST_TRANSCRIPTS");
+  if (!folder) GTEST_SKIP() << "TARNWICK_TEST_TRANSCRIPTS is set by CTest only";
+  const std::string request = R"({"method":"status","sourceMode":"transcribed"})";
+  ProcessResult result = runBridge({}, request);
+  bool found = false;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() != ".request" || readFile(entry.path()) != request) continue;
+    std::filesystem::path response = entry.path();
+    found = readFile(response.replace_extension(".response")) == result.standardOutput;
+  }
+  EXPECT_TRUE(found) << "no transcript of the run in " << folder;
 }
 
 TEST(EnvelopeShapeTest, EveryResponseAboveIsOneOfTheTwoShapes) {

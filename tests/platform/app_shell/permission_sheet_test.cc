@@ -6,16 +6,39 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app_shell_harness.h"
+#include "support/store_home.h"
 #include "virtual_display.h"
 
 namespace tarnwick::testing {
 namespace {
+
+// Each metric key's access as tarnwick-store reports it for home, e.g.
+// {"steps", "read=authorized write=not determined"}.
+std::map<std::string, std::string> permissions(const StoreHome& home) {
+  std::map<std::string, std::string> table;
+  std::istringstream lines(home.toolOutput({"permissions"}));
+  for (std::string line; std::getline(lines, line);) {
+    size_t space = line.find(' ');
+    if (space != std::string::npos) table[line.substr(0, space)] = line.substr(space + 1);
+  }
+  return table;
+}
+
+// The permissions of a store nothing was ever decided in.
+std::map<std::string, std::string> undecidedPermissions() {
+  std::map<std::string, std::string> table;
+  for (const char* key : {"steps", "sleep", "heart_rate", "hrv", "weight", "glucose", "workout"}) {
+    table[key] = "read=not determined write=not determined";
+  }
+  return table;
+}
 
 constexpr const char* kAuthorizeAll = R"({"method":"authorize","sourceMode":"native"})";
 constexpr const char* kDeniedEverywhere = "read=denied write=denied";
