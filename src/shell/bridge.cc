@@ -171,7 +171,7 @@ void runBridge(const CommandLine& commandLine, platform::PermissionSheetOffer sh
     // while store threads may still be parked, and a destructor running under
     // them would be a hazard.
     static auto* const store =
-        new health::DeferredHealthStore([&sheet] { return platform::makePlatformHealthStore(std::move(sheet)); });
+        new health::DeferredHealthStore([sheet] { return platform::makePlatformHealthStore(sheet); });
     dispatch(decodeRequest(commandLine), HandlerInputs{*store, health::systemClock()}, emitAndEnd);
   });
   // Every path above ends the process inside emit.

@@ -54,6 +54,8 @@ protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::Heal
       }
     }
   }
+  // The items are samples now; the save need not hold both.
+  request.items.reset();
   if (samples.empty()) return result;
 
   auto count = static_cast<std::int64_t>(samples.size());
