@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace tarnwick::health {
 namespace {
@@ -28,6 +30,32 @@ constexpr std::array<MetricEntry, 7> kCatalogue{{
 const MetricEntry* findQuantity(std::string_view key) {
   const MetricEntry* entry = findMetric(key);
   return entry && entry->kind == ObjectKind::quantity ? entry : nullptr;
+}
+
+// A quantity row's units, parsed from its texts once: a large "write" asks
+// for them for every item.
+struct QuantityUnits {
+  Unit defaultUnit;
+  Quantity largest;
+};
+
+const QuantityUnits& unitsOf(const MetricEntry& entry) {
+  static const std::vector<std::optional<QuantityUnits>> units = [] {
+    std::vector<std::optional<QuantityUnits>> parsed;
+    for (const MetricEntry& row : kCatalogue) {
+      std::optional<Unit> defaultUnit = Unit::fromString(row.defaultUnit);
+      std::optional<Unit> storedUnit = Unit::fromString(row.storedUnit);
+      // The catalogue's unit texts are all units, so a quantity row always
+      // has both.
+      if (row.kind == ObjectKind::quantity && defaultUnit && storedUnit) {
+        parsed.push_back(QuantityUnits{*defaultUnit, Quantity(*storedUnit, row.bound)});
+      } else {
+        parsed.emplace_back();
+      }
+    }
+    return parsed;
+  }();
+  return *units[static_cast<std::size_t>(&entry - kCatalogue.data())];
 }
 
 std::vector<std::string> allKeys() {
@@ -99,9 +127,7 @@ std::optional<ObjectType> quantityType(HealthStore& store, std::string_view key)
 
 Unit quantityUnit(std::string_view key) {
   const MetricEntry* entry = findQuantity(key);
-  if (!entry) return Unit::count();
-  // The catalogue's unit texts are all units, so this never falls through.
-  return Unit::fromString(entry->defaultUnit).value_or(Unit::count());
+  return entry ? unitsOf(*entry).defaultUnit : Unit::count();
 }
 
 std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key) {
@@ -123,9 +149,7 @@ std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifie
 std::optional<Quantity> largestQuantity(std::string_view key) {
   const MetricEntry* entry = findQuantity(key);
   if (!entry) return std::nullopt;
-  std::optional<Unit> unit = Unit::fromString(entry->storedUnit);
-  if (!unit) return std::nullopt;
-  return Quantity(*unit, entry->bound);
+  return unitsOf(*entry).largest;
 }
 
 bool isWithinBounds(std::string_view key, const Quantity& quantity) {
