@@ -1,7 +1,7 @@
 // The readers behind "sync": each turns what the store holds for one metric
 // into the bridge's metric and, for some metrics, a descriptive record; the
-// catalogue row says which reader a metric has. A
-// reader makes at most one store query, keeps no state and never writes.
+// catalogue row says which reader a metric has. A reader makes at most one
+// store query, keeps no state and never writes.
 // "Nothing found" is an empty optional; a store failure is the store's
 // HealthStoreError, thrown unchanged.
 #pragma once
