@@ -11,7 +11,7 @@
 #include <functional>
 #include <string_view>
 
-#include "health/health_store.h"
+#include "health/samples.h"
 
 namespace tarnwick::tools {
 
@@ -21,8 +21,7 @@ inline constexpr std::string_view kWatchSource = "Wrist Tracker";
 inline constexpr std::string_view kPhoneSource = "Pocket Phone";
 
 // Calls `emit` with every sample of `days` days ending at `end`, in time
-// order within each day. `store` supplies the types (nothing is opened).
-void synthesiseHistory(health::HealthStore& store, int days, health::Instant end,
-                       const std::function<void(const health::Sample&)>& emit);
+// order within each day.
+void synthesiseHistory(int days, health::Instant end, const std::function<void(const health::Sample&)>& emit);
 
 }  // namespace tarnwick::tools

@@ -19,11 +19,11 @@
 #include "platform/local_store/database.h"
 #include "platform/local_store/local_health_store.h"
 #include "platform/local_store/permission_records.h"
-#include "platform/local_store/sample_lines.h"
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
 #include "protocol/errno_text.h"
+#include "sample_lines.h"
 #include "synthetic_history.h"
 #include "tarnwick_version.h"
 
@@ -52,12 +52,6 @@ bool storeExists(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0;
 }
 
-// Type and unit look-ups only; opens nothing.
-health::HealthStore& lookups() {
-  static const auto store = platform::makeLocalHealthStore("");
-  return *store;
-}
-
 // The catalogue's keys for a sentence: `separator` between them and `last`
 // before the final one.
 std::string keyList(std::string_view separator, std::string_view last) {
@@ -70,18 +64,19 @@ std::string keyList(std::string_view separator, std::string_view last) {
   return text;
 }
 
-std::vector<std::string> metricKeys(const std::vector<std::string>& named) {
-  if (named.empty()) return health::readableTypes();
-  for (const std::string& key : named) {
-    if (!health::findMetric(key)) {
-      throw UsageError("unknown metric key '" + key + "' (expected " + keyList(", ", " or ") + ")");
-    }
+// The rows the command line names; every row when it names none.
+std::vector<const health::MetricEntry*> namedMetrics(const std::vector<std::string>& named) {
+  std::vector<const health::MetricEntry*> metrics;
+  if (named.empty()) {
+    for (const health::MetricEntry& metric : health::metricCatalogue()) metrics.push_back(&metric);
   }
-  return named;
+  for (const std::string& key : named) {
+    const health::MetricEntry* metric = health::findMetric(key);
+    if (!metric) throw UsageError("unknown metric key '" + key + "' (expected " + keyList(", ", " or ") + ")");
+    metrics.push_back(metric);
+  }
+  return metrics;
 }
-
-// What the store's permission rows are keyed by: the platform type's identifier.
-std::string typeIdentifier(const std::string& key) { return std::string(health::findMetric(key)->typeIdentifier); }
 
 int commandPath(const Invocation& invocation) {
   if (!invocation.arguments.empty()) throw UsageError("path takes no arguments");
@@ -113,8 +108,8 @@ int commandAdd(const Invocation& invocation) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     try {
-      samples.push_back(platform::local_store::sampleFromLine(line, lookups(), kToolSource));
-    } catch (const platform::local_store::SampleLineError& error) {
+      samples.push_back(tools::sampleFromLine(line, kToolSource));
+    } catch (const tools::SampleLineError& error) {
       throw UsageError("line " + std::to_string(number) + ": " + error.what());
     }
   }
@@ -134,7 +129,7 @@ int commandDump(const Invocation& invocation) {
   auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
   std::string out;
   for (const health::Sample& sample : platform::local_store::allSamples(*database)) {
-    out += platform::local_store::lineFromSample(sample);
+    out += tools::lineFromSample(sample);
     out += '\n';
   }
   std::cout << out;
@@ -142,10 +137,13 @@ int commandDump(const Invocation& invocation) {
 }
 
 int setPermissions(const Invocation& invocation, Access access) {
-  std::vector<std::string> keys = metricKeys(invocation.arguments);
+  std::vector<const health::MetricEntry*> metrics = namedMetrics(invocation.arguments);
   auto database = platform::local_store::openStore(invocation.storePath);
   WriteTransaction transaction(*database);
-  for (const std::string& key : keys) platform::local_store::setAccess(*database, typeIdentifier(key), access, access);
+  // The store's permission rows are keyed by the platform type's identifier.
+  for (const health::MetricEntry* metric : metrics) {
+    platform::local_store::setAccess(*database, metric->type.identifier, access, access);
+  }
   transaction.commit();
   return 0;
 }
@@ -161,9 +159,9 @@ int commandPermissions(const Invocation& invocation) {
     auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
     table = platform::local_store::allAccess(*database);
   }
-  for (const std::string& key : health::readableTypes()) {
-    platform::local_store::TypeAccess access = table[typeIdentifier(key)];
-    std::cout << key << " read=" << platform::local_store::accessName(access.read)
+  for (const health::MetricEntry& metric : health::metricCatalogue()) {
+    platform::local_store::TypeAccess access = table[metric.type.identifier];
+    std::cout << metric.key << " read=" << platform::local_store::accessName(access.read)
               << " write=" << platform::local_store::accessName(access.share) << '\n';
   }
   return 0;
@@ -204,7 +202,7 @@ std::int64_t fillSynthetic(Database& database, int days) {
   remove.bind(1, tools::kWatchSource).bind(2, tools::kPhoneSource).run();
   platform::local_store::SampleWriter writer(database);
   std::int64_t count = 0;
-  tools::synthesiseHistory(lookups(), days, health::systemClock().now(), [&](const health::Sample& sample) {
+  tools::synthesiseHistory(days, health::systemClock().now(), [&](const health::Sample& sample) {
     writer.add(sample);
     ++count;
   });
@@ -217,8 +215,8 @@ int commandDemo(const Invocation& invocation) {
   auto database = platform::local_store::openStore(invocation.storePath);
   std::int64_t count = fillSynthetic(*database, 14);
   WriteTransaction transaction(*database);
-  for (const std::string& key : health::readableTypes()) {
-    platform::local_store::setAccess(*database, typeIdentifier(key), Access::authorized, Access::authorized);
+  for (const health::MetricEntry& metric : health::metricCatalogue()) {
+    platform::local_store::setAccess(*database, metric.type.identifier, Access::authorized, Access::authorized);
   }
   transaction.commit();
   std::cerr << "Filled " << invocation.storePath << " with " << count

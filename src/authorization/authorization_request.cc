@@ -36,7 +36,7 @@ AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, h
 
   const std::vector<std::string>& readKeys = request.readTypes ? *request.readTypes : health::readableTypes();
   const std::vector<std::string>& writeKeys = request.writeTypes ? *request.writeTypes : health::writableTypes();
-  PermissionSets sets = resolvePermissionSets(store, readKeys, writeKeys);
+  PermissionSets sets = resolvePermissionSets(readKeys, writeKeys);
 
   // Nothing the store could be asked about: the lists go back as sent, and
   // an absent list stays empty rather than turning into the defaults.

@@ -5,10 +5,10 @@
 namespace tarnwick::authorization {
 namespace {
 
-std::set<health::ObjectType> resolve(health::HealthStore& store, const std::vector<std::string>& keys) {
+std::set<health::ObjectType> resolve(const std::vector<std::string>& keys) {
   std::set<health::ObjectType> types;
   for (const std::string& key : keys) {
-    if (std::optional<health::ObjectType> type = health::sampleType(store, key)) types.insert(std::move(*type));
+    if (const health::MetricEntry* metric = health::findMetric(key)) types.insert(metric->type);
   }
   return types;
 }
@@ -21,9 +21,8 @@ std::set<health::ObjectType> PermissionSets::requested() const {
   return all;
 }
 
-PermissionSets resolvePermissionSets(health::HealthStore& store, const std::vector<std::string>& readKeys,
-                                     const std::vector<std::string>& writeKeys) {
-  return PermissionSets{resolve(store, readKeys), resolve(store, writeKeys)};
+PermissionSets resolvePermissionSets(const std::vector<std::string>& readKeys, const std::vector<std::string>& writeKeys) {
+  return PermissionSets{resolve(readKeys), resolve(writeKeys)};
 }
 
 }  // namespace tarnwick::authorization

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "health/health_store.h"
+#include "health/object_types.h"
 
 namespace tarnwick::authorization {
 
@@ -18,10 +18,9 @@ struct PermissionSets {
   std::set<health::ObjectType> requested() const;
 };
 
-// Resolves each key to its sample type. Keys outside the catalogue, keys in
-// another letter case and types the store lacks are left out silently; a key
-// named twice, or in both lists, counts once per set. Never throws.
-PermissionSets resolvePermissionSets(health::HealthStore& store, const std::vector<std::string>& readKeys,
-                                     const std::vector<std::string>& writeKeys);
+// Resolves each key to its catalogue row's type. Keys outside the catalogue
+// and keys in another letter case are left out silently; a key named twice,
+// or in both lists, counts once per set. Never throws.
+PermissionSets resolvePermissionSets(const std::vector<std::string>& readKeys, const std::vector<std::string>& writeKeys);
 
 }  // namespace tarnwick::authorization

@@ -6,7 +6,6 @@
 #include <limits>
 #include <vector>
 
-#include "health/metric_catalogue.h"
 #include "health/object_types.h"
 #include "health/sample_queries.h"
 
@@ -21,9 +20,6 @@ protocol::RecordPayload makeRecord(std::string title, std::string summary, doubl
   return protocol::RecordPayload{std::move(title), std::move(summary), recordedAt, std::string(kSourceLabel),
                                  std::string(kRecordKind), {std::move(key), std::string(kSourceTag)}};
 }
-
-// The catalogue row of a key the readers name; always there.
-const MetricEntry& metric(std::string_view key) { return *findMetric(key); }
 
 protocol::MetricPayload payload(const MetricEntry& entry, double value, double recordedAt) {
   return protocol::MetricPayload{std::string(entry.key), value, std::string(entry.unitText), std::string(entry.label),
@@ -51,39 +47,37 @@ std::string wholeMinutesText(double minutes) {
 
 }  // namespace
 
-std::optional<MetricReading> latestQuantitySample(HealthStore& store, std::string_view key) {
-  std::optional<ObjectType> type = quantityType(store, key);
-  if (!type) return std::nullopt;
-  std::vector<Sample> samples = sampleQueryResults(store, *type, 1, true);
+std::optional<MetricReading> latestQuantitySample(HealthStore& store, const MetricEntry& metric) {
+  if (!metric.quantity) return std::nullopt;
+  std::vector<Sample> samples = sampleQueryResults(store, metric.type, 1, true);
   const Sample* sample = newest(samples);
   const QuantitySampleValue* quantity = sample ? sample->asQuantitySample() : nullptr;
   if (!quantity) return std::nullopt;
 
-  const MetricEntry& entry = metric(key);
-  std::string label(entry.label);
-  double value = quantity->quantity.doubleValueForUnit(quantityUnit(key));
+  std::string label(metric.label);
+  double value = quantity->quantity.doubleValueForUnit(metric.quantity->defaultUnit);
   double recordedAt = toMilliseconds(sample->endDate);
-  MetricReading reading{payload(entry, value, recordedAt), std::nullopt};
-  reading.record = makeRecord(label + " Snapshot", label + " recorded from HealthKit.", recordedAt, std::string(key));
+  MetricReading reading{payload(metric, value, recordedAt), std::nullopt};
+  reading.record =
+      makeRecord(label + " Snapshot", label + " recorded from HealthKit.", recordedAt, std::string(metric.key));
   return reading;
 }
 
-std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since, const Clock& clock) {
-  std::optional<ObjectType> type = quantityType(store, "steps");
-  if (!type) return std::nullopt;
-  double steps = cumulativeStepCount(store, *type, since, clock);
-  return payload(metric("steps"), steps, toMilliseconds(clock.now()));
+std::optional<protocol::MetricPayload> cumulativeTotal(HealthStore& store, const MetricEntry& metric, Instant since,
+                                                       const Clock& clock) {
+  if (!metric.quantity) return std::nullopt;
+  double total = cumulativeSum(store, metric.type, metric.quantity->defaultUnit, since, clock);
+  return payload(metric, total, toMilliseconds(clock.now()));
 }
 
-std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since, const Clock& clock) {
-  std::optional<ObjectType> type = sampleType(store, "sleep");
-  if (!type) return std::nullopt;
+std::optional<protocol::MetricPayload> categoryMinutes(HealthStore& store, const MetricEntry& metric, Instant since,
+                                                       const Clock& clock) {
   // The window is on end dates, so a night that began before it counts in
   // full. The store applies it (a plain predicate matches samples ending at
   // or after its start) so that years of history are never loaded for one
   // week; the test below keeps the count right whatever the store returns.
-  std::vector<Sample> samples =
-      sampleQueryResults(store, *type, kObjectQueryNoLimit, true, SamplePredicate{since, std::nullopt, kQueryOptionNone});
+  std::vector<Sample> samples = sampleQueryResults(store, metric.type, kObjectQueryNoLimit, true,
+                                                   SamplePredicate{since, std::nullopt, kQueryOptionNone});
   double minutes = 0;
   bool kept = false;
   for (const Sample& sample : samples) {
@@ -92,11 +86,11 @@ std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Insta
     minutes += (sample.endDate - sample.startDate) / 60.0;
   }
   if (!kept || !(minutes > 0)) return std::nullopt;
-  return payload(metric("sleep"), minutes, toMilliseconds(clock.now()));
+  return payload(metric, minutes, toMilliseconds(clock.now()));
 }
 
-std::optional<MetricReading> latestWorkout(HealthStore& store) {
-  std::vector<Sample> samples = sampleQueryResults(store, store.workoutType(), 1, true);
+std::optional<MetricReading> latestWorkout(HealthStore& store, const MetricEntry& metric) {
+  std::vector<Sample> samples = sampleQueryResults(store, metric.type, 1, true);
   const Sample* sample = newest(samples);
   const WorkoutValue* workout = sample ? sample->asWorkout() : nullptr;
   if (!workout) return std::nullopt;
@@ -107,10 +101,9 @@ std::optional<MetricReading> latestWorkout(HealthStore& store) {
   // largest finite count keeps the rest of the snapshot readable.
   if (std::isinf(minutes)) minutes = std::numeric_limits<double>::max();
   double recordedAt = toMilliseconds(sample->endDate);
-  const MetricEntry& entry = metric("workout");
-  MetricReading reading{payload(entry, minutes, recordedAt), std::nullopt};
-  reading.record =
-      makeRecord("Workout summary", workoutSummary(workout->activityType, minutes), recordedAt, std::string(entry.key));
+  MetricReading reading{payload(metric, minutes, recordedAt), std::nullopt};
+  reading.record = makeRecord("Workout summary", workoutSummary(workout->activityType, minutes), recordedAt,
+                              std::string(metric.key));
   return reading;
 }
 

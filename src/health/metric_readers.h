@@ -1,16 +1,17 @@
 // The readers behind "sync": each turns what the store holds for one metric
-// key into the bridge's metric and, for some keys, a descriptive record. A
-// reader makes at most one store query, keeps no state and never writes.
+// into the bridge's metric and, for some metrics, a descriptive record; the
+// catalogue row says which reader a metric has. A reader makes at most one
+// store query, keeps no state and never writes.
 // "Nothing found" is an empty optional; a store failure is the store's
 // HealthStoreError, thrown unchanged.
 #pragma once
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "health/health_store.h"
 #include "health/instant.h"
+#include "health/metric_catalogue.h"
 #include "protocol/records.h"
 
 namespace tarnwick::health {
@@ -21,28 +22,30 @@ struct MetricReading {
   std::optional<protocol::RecordPayload> record;
 };
 
-// The newest sample (by start date, of any age) of a quantity key
-// ("heart_rate", "hrv", "weight", "glucose", also "steps"), its value in the
-// key's catalogue unit, recorded at its end date, with a "Snapshot" record.
-// Nothing when the key has no quantity type (no query is made) or the type
-// holds no sample.
-std::optional<MetricReading> latestQuantitySample(HealthStore& store, std::string_view key);
+// The newest sample (by start date, of any age) of a quantity metric, its
+// value in the metric's default unit, recorded at its end date, with a
+// "Snapshot" record. Nothing for a metric without a quantity rule (no query
+// is made) or when the type holds no sample.
+std::optional<MetricReading> latestQuantitySample(HealthStore& store, const MetricEntry& metric);
 
-// The step total of samples starting in [since, now), recorded when the
-// total arrived (both read from `clock`). Nothing only when the store has no
-// step type; an empty window is the value 0.
-std::optional<protocol::MetricPayload> aggregatedSteps(HealthStore& store, Instant since, const Clock& clock);
+// The total, in the metric's default unit, of the samples of a cumulative
+// quantity metric starting in [since, now), recorded when the total arrived
+// (both read from `clock`). An empty window is the value 0; a metric
+// without a quantity rule gives nothing (no query is made).
+std::optional<protocol::MetricPayload> cumulativeTotal(HealthStore& store, const MetricEntry& metric, Instant since,
+                                                       const Clock& clock);
 
-// The minutes of every sleep-analysis sample that ends at or after `since`,
-// whatever its category value, each counted whole (overlaps and a start
-// before `since` included). Nothing when the store has no sleep type, no
-// sample ends in the window, or the total is not positive. Recorded at
-// `clock`'s reading once the total is known.
-std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Instant since, const Clock& clock);
+// The minutes of every sample of a category metric that ends at or after
+// `since`, whatever its category value, each counted whole (overlaps and a
+// start before `since` included). Nothing when no sample ends in the window
+// or the total is not positive. Recorded at `clock`'s reading once the total
+// is known.
+std::optional<protocol::MetricPayload> categoryMinutes(HealthStore& store, const MetricEntry& metric, Instant since,
+                                                       const Clock& clock);
 
 // The newest workout (by start date, of any age) as its minutes (at least 1)
 // with a "Workout summary" record. Nothing when the store holds no workout.
-std::optional<MetricReading> latestWorkout(HealthStore& store);
+std::optional<MetricReading> latestWorkout(HealthStore& store, const MetricEntry& metric);
 
 // The display name of a workout activity type's raw value; "Workout" for
 // any type without a name of its own.

@@ -18,8 +18,8 @@ std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& typ
   return results ? std::move(*results) : std::vector<Sample>{};
 }
 
-double cumulativeStepCount(HealthStore& store, const ObjectType& stepType, Instant since, const Clock& clock) {
-  StatisticsQuery query{stepType, SamplePredicate{since, clock.now(), kQueryOptionStrictStartDate},
+double cumulativeSum(HealthStore& store, const ObjectType& type, const Unit& unit, Instant since, const Clock& clock) {
+  StatisticsQuery query{type, SamplePredicate{since, clock.now(), kQueryOptionStrictStartDate},
                         kStatisticsOptionCumulativeSum};
   std::optional<Statistics> statistics;
   try {
@@ -32,7 +32,7 @@ double cumulativeStepCount(HealthStore& store, const ObjectType& stepType, Insta
     if (!error.is(HealthErrorCode::noData)) throw;
   }
   if (!statistics || !statistics->sumQuantity) return 0;
-  return statistics->sumQuantity->doubleValueForUnit(Unit::count());
+  return statistics->sumQuantity->doubleValueForUnit(unit);
 }
 
 }  // namespace tarnwick::health

@@ -24,11 +24,11 @@ namespace tarnwick::health {
 std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
                                        bool descending, std::optional<SamplePredicate> predicate = std::nullopt);
 
-// The cumulative sum, in the count unit, of the samples of `stepType` that
-// start at or after `since` and before now (read from `clock` once, when the
-// query is built). No statistics, or statistics without a sum, give 0. The store's
+// The cumulative sum, in `unit`, of the samples of `type` that start at or
+// after `since` and before now (read from `clock` once, when the query is
+// built). No statistics, or statistics without a sum, give 0. The store's
 // "no data" error means exactly that the window is empty, so it gives 0 as
 // well; every other store error is thrown unchanged.
-double cumulativeStepCount(HealthStore& store, const ObjectType& stepType, Instant since, const Clock& clock);
+double cumulativeSum(HealthStore& store, const ObjectType& type, const Unit& unit, Instant since, const Clock& clock);
 
 }  // namespace tarnwick::health

@@ -53,10 +53,10 @@ protocol::SyncData readSnapshot(const protocol::BridgeRequest& request, HealthSt
   for (const MetricEntry& entry : metricCatalogue()) {
     if (!wanted(entry.key)) continue;
     switch (entry.reader) {
-      case MetricReader::stepTotal: addMetric(aggregatedSteps(store, since, clock)); break;
-      case MetricReader::sleepTotal: addMetric(aggregatedSleep(store, since, clock)); break;
-      case MetricReader::latestQuantity: add(latestQuantitySample(store, entry.key)); break;
-      case MetricReader::latestWorkout: add(latestWorkout(store)); break;
+      case MetricReader::cumulativeTotal: addMetric(cumulativeTotal(store, entry, since, clock)); break;
+      case MetricReader::categoryMinutes: addMetric(categoryMinutes(store, entry, since, clock)); break;
+      case MetricReader::latestQuantity: add(latestQuantitySample(store, entry)); break;
+      case MetricReader::latestWorkout: add(latestWorkout(store, entry)); break;
     }
   }
 

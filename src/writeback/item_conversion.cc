@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "health/metric_catalogue.h"
 #include "protocol/utf8.h"
 #include "writeback/number_text.h"
 
@@ -47,11 +46,8 @@ Instant endOf(const WritebackItem& item, const health::Clock& clock) {
   return clock.now();
 }
 
-std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, const WritebackItem& item,
-                                                  const health::Clock& clock) {
-  std::optional<health::ObjectType> type = health::quantityType(store, item.type);
-  if (!type) return SkippedItem{};
-
+std::variant<Sample, SkippedItem> convertQuantity(const health::MetricEntry& metric, const health::QuantityRule& rule,
+                                                  const WritebackItem& item, const health::Clock& clock) {
   // Saving a text that is not a number as 0, or an amount in a unit that is
   // not one as if in the default unit, would store a wrong reading without
   // a word; leaving the item out with a warning loses nothing.
@@ -62,9 +58,9 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   if (!std::isfinite(*value)) return skipped(item, "its value is not a finite number");
 
   // No unit, or a null one, means the metric's default unit.
-  health::Unit unit = health::quantityUnit(item.type);
+  health::Unit unit = rule.defaultUnit;
   if (item.unit) {
-    std::optional<health::Unit> named = store.unitFromString(*item.unit);
+    std::optional<health::Unit> named = health::Unit::fromString(*item.unit);
     if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
     if (!named->isCompatibleWith(unit)) {
       return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type);
@@ -76,25 +72,21 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   // infinite once converted ("1.7e308" kg in pounds), and a few absurd ones
   // would sum to infinity just the same.
   health::Quantity quantity(unit, *value);
-  if (!health::isWithinBounds(item.type, quantity)) {
-    return skipped(item, "its value " + health::outOfRangeClause(item.type));
-  }
+  if (!health::isWithinBounds(metric, quantity)) return skipped(item, "its value " + health::outOfRangeClause(metric));
 
   Instant instant = endOf(item, clock);
-  return health::makeQuantitySample(*type, std::move(quantity), instant, instant);
+  return health::makeQuantitySample(metric.type, std::move(quantity), instant, instant);
 }
 
-std::variant<Sample, SkippedItem> convertSleep(health::HealthStore& store, const WritebackItem& item,
-                                               const health::Clock& clock) {
-  std::optional<health::ObjectType> type = health::sampleType(store, item.type);
-  if (!type) return SkippedItem{};
+std::variant<Sample, SkippedItem> convertCategory(const health::MetricEntry& metric, const health::CategoryRule& rule,
+                                                  const WritebackItem& item, const health::Clock& clock) {
   Instant start = startOf(item, clock);
   Instant end = endOf(item, clock);
   if (end < start) return skipped(item, "it ends before it starts");
-  return health::makeCategorySample(*type, static_cast<int>(health::SleepAnalysis::asleepUnspecified), start, end);
+  return health::makeCategorySample(metric.type, rule.written, start, end);
 }
 
-std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, const WritebackItem& item,
+std::variant<Sample, SkippedItem> convertWorkout(const health::MetricEntry& metric, const WritebackItem& item,
                                                  const health::Clock& clock) {
   Instant start = startOf(item, clock);
   Instant end = endOf(item, clock);
@@ -110,34 +102,21 @@ std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, con
     metadata.emplace(health::kMetadataKeySyncIdentifier, item.id);
     metadata.emplace(health::kMetadataKeySyncVersion, kSyncVersion);
   }
-  return health::makeWorkout(store.workoutType(), static_cast<int>(health::WorkoutActivityType::running), start, end,
+  return health::makeWorkout(metric.type, static_cast<int>(health::WorkoutActivityType::running), start, end,
                              duration, std::nullopt, std::nullopt, std::move(metadata));
 }
 
 }  // namespace
 
-bool isWritebackType(std::string_view type) {
-  const auto& keys = health::writableTypes();
-  for (const std::string& key : keys) {
-    if (key == type) return true;
-  }
-  return false;
-}
-
 std::string unsupportedTypeWarning(std::string_view type) {
   return std::string(kUnsupportedTypePrefix) + std::string(type);
 }
 
-std::variant<Sample, SkippedItem> convertItem(health::HealthStore& store, const WritebackItem& item,
+std::variant<Sample, SkippedItem> convertItem(const health::MetricEntry& metric, const WritebackItem& item,
                                               const health::Clock& clock) {
-  const health::MetricEntry* metric = health::findMetric(item.type);
-  if (!metric) return SkippedItem{};
-  switch (metric->kind) {
-    case health::ObjectKind::quantity: return convertQuantity(store, item, clock);
-    case health::ObjectKind::category: return convertSleep(store, item, clock);
-    case health::ObjectKind::workout: return convertWorkout(store, item, clock);
-  }
-  return SkippedItem{};
+  if (metric.quantity) return convertQuantity(metric, *metric.quantity, item, clock);
+  if (metric.category) return convertCategory(metric, *metric.category, item, clock);
+  return convertWorkout(metric, item, clock);
 }
 
 }  // namespace tarnwick::writeback

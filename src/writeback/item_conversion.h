@@ -4,34 +4,28 @@
 // wrong (a value or unit text that means nothing) out of the save.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 
-#include "health/health_store.h"
 #include "health/instant.h"
+#include "health/metric_catalogue.h"
+#include "health/samples.h"
 #include "protocol/records.h"
 
 namespace tarnwick::writeback {
 
-// True for the seven metric keys; matched exactly (case-sensitive).
-bool isWritebackType(std::string_view type);
-
-// The warning for an item whose type is not a writeback type.
+// The warning for an item whose type names no metric of the catalogue.
 std::string unsupportedTypeWarning(std::string_view type);
 
-// Why an item that names a writeback type is left out of the save.
+// Why an item that names a metric is left out of the save.
 struct SkippedItem {
-  // The warning text; empty when the item is left out silently (the store
-  // does not know its type).
   std::string warning;
 };
 
-// The sample an item becomes, or why it became none. The item's type must be
-// a writeback type. Reads clock for each missing instant; never throws for
-// any item text.
-std::variant<health::Sample, SkippedItem> convertItem(health::HealthStore& store, const protocol::WritebackItem& item,
-                                                      const health::Clock& clock);
+// The sample an item of `metric` becomes, or why it became none. Reads clock
+// for each missing instant; never throws for any item text.
+std::variant<health::Sample, SkippedItem> convertItem(const health::MetricEntry& metric,
+                                                      const protocol::WritebackItem& item, const health::Clock& clock);
 
 }  // namespace tarnwick::writeback

@@ -42,11 +42,12 @@ protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::Heal
     // vector would hold the old and the new copy at once.
     samples.reserve(request.items->size());
     for (const protocol::WritebackItem& item : *request.items) {
-      if (!isWritebackType(item.type)) {
+      const health::MetricEntry* metric = health::findMetric(item.type);
+      if (!metric) {
         result.warnings.push_back(unsupportedTypeWarning(item.type));
         continue;
       }
-      auto converted = convertItem(store, item, clock);
+      auto converted = convertItem(*metric, item, clock);
       if (auto* sample = std::get_if<health::Sample>(&converted)) {
         samples.push_back(std::move(*sample));
       } else if (auto& skip = std::get<SkippedItem>(converted); !skip.warning.empty()) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "health/instant.h"
+#include "health/metric_catalogue.h"
 #include "health/object_types.h"
 #include "health/samples.h"
 #include "health/units.h"
@@ -42,6 +43,9 @@ class ScopedTimeZone {
  private:
   std::optional<std::string> previous_;
 };
+
+// The catalogue's row of a key the test names.
+inline const health::MetricEntry& metric(std::string_view key) { return *health::findMetric(key); }
 
 inline health::ObjectType quantityTypeNamed(std::string_view identifier) {
   return {health::ObjectKind::quantity, std::string(identifier)};

@@ -23,7 +23,7 @@ using protocol::RecordPayload;
 TEST(LatestQuantitySample, HeartRateMetricAndRecord) {
   FakeHealthStore store;
   store.addSample(heartRate(72, kNoon - 60, kNoon - 30.5));
-  auto reading = health::latestQuantitySample(store, "heart_rate");
+  auto reading = health::latestQuantitySample(store, metric("heart_rate"));
   ASSERT_TRUE(reading);
   const double recordedAt = (kNoon - 30.5) * 1000;
   EXPECT_EQ(reading->metric, (MetricPayload{"heart_rate", 72, "bpm", "Heart Rate", recordedAt}));
@@ -32,45 +32,40 @@ TEST(LatestQuantitySample, HeartRateMetricAndRecord) {
                                              "Apple Health", "wearable", {"heart_rate", "healthkit"}}));
 }
 
-TEST(MetricReaders, NoTypeMeansNothingAndNoQuery) {
+TEST(MetricReaders, AQuantityReaderOfAMetricWithoutQuantitiesMakesNoQuery) {
   FakeHealthStore store;
-  for (std::string_view identifier : {health::kBloodGlucoseIdentifier, health::kStepCountIdentifier,
-                                 health::kSleepAnalysisIdentifier}) {
-    store.forgetType(std::string(identifier));
+  for (std::string key : {"sleep", "workout"}) {
+    EXPECT_FALSE(health::latestQuantitySample(store, metric(key))) << key;
+    EXPECT_FALSE(health::cumulativeTotal(store, metric(key), 0, health::systemClock())) << key;
   }
-  for (std::string key : {"sleep", "workout", "Heart_Rate", "pulse", "glucose"}) {
-    EXPECT_FALSE(health::latestQuantitySample(store, key)) << key;
-  }
-  EXPECT_FALSE(health::aggregatedSteps(store, 0, health::systemClock()));
-  EXPECT_FALSE(health::aggregatedSleep(store, 0, health::systemClock()));
   EXPECT_TRUE(store.calls().empty());
 }
 
 TEST(LatestQuantitySample, NothingForAnEmptyTypeOrASampleOfAnotherKind) {
   FakeHealthStore store;
-  EXPECT_FALSE(health::latestQuantitySample(store, "heart_rate"));
+  EXPECT_FALSE(health::latestQuantitySample(store, metric("heart_rate")));
   health::Sample odd = heartRate(70, 10, 20);
   odd.value = health::CategorySampleValue{1};
   store.scriptNext(StoreCall::sampleQuery, ScriptedReply::delivering({odd}));
-  EXPECT_FALSE(health::latestQuantitySample(store, "heart_rate"));
+  EXPECT_FALSE(health::latestQuantitySample(store, metric("heart_rate")));
 }
 
 // ---- Steps -----------------------------------------------------------------
 
-TEST(AggregatedSteps, TotalRecordedNowAndZeroForAnEmptyWindow) {
+TEST(CumulativeTotal, TotalRecordedNowAndZeroForAnEmptyWindow) {
   FakeHealthStore store;
   FixedClock clock(kNoon);
   store.addSample(steps(4000, kNoon - 5 * kHour, kNoon - 4 * kHour));
   store.addSample(steps(2500, kNoon - 2 * kHour, kNoon - kHour));
-  EXPECT_EQ(health::aggregatedSteps(store, kNoon - 6 * kHour, clock),
+  EXPECT_EQ(health::cumulativeTotal(store, metric("steps"), kNoon - 6 * kHour, clock),
             (MetricPayload{"steps", 6500, "steps", "Steps", kNoon * 1000}));
-  EXPECT_EQ(health::aggregatedSteps(store, kNoon - kHour, clock),
+  EXPECT_EQ(health::cumulativeTotal(store, metric("steps"), kNoon - kHour, clock),
             (MetricPayload{"steps", 0, "steps", "Steps", kNoon * 1000}));
 }
 
 // ---- Sleep -----------------------------------------------------------------
 
-TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
+TEST(CategoryMinutes, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
   const health::Instant night = kNoon - 14 * kHour;  // 22:00 the evening before
   struct Case {
     const char* name;
@@ -101,19 +96,19 @@ TEST(AggregatedSleep, WindowOnEndDateWholeLengthsOverlapsCountTwice) {
     FakeHealthStore store;
     FixedClock clock(kNoon);
     for (const health::Sample& sample : c.samples) store.addSample(sample);
-    auto metric = health::aggregatedSleep(store, c.since, clock);
+    auto minutes = health::categoryMinutes(store, metric("sleep"), c.since, clock);
     if (!c.minutes) {
-      EXPECT_FALSE(metric) << c.name;
+      EXPECT_FALSE(minutes) << c.name;
       continue;
     }
-    ASSERT_TRUE(metric) << c.name;
-    EXPECT_EQ(*metric, (MetricPayload{"sleep", *c.minutes, "min", "Sleep", kNoon * 1000})) << c.name;
+    ASSERT_TRUE(minutes) << c.name;
+    EXPECT_EQ(*minutes, (MetricPayload{"sleep", *c.minutes, "min", "Sleep", kNoon * 1000})) << c.name;
   }
 }
 
-TEST(AggregatedSleep, AsksTheStoreOnlyForSamplesEndingInTheWindow) {
+TEST(CategoryMinutes, AsksTheStoreOnlyForSamplesEndingInTheWindow) {
   FakeHealthStore store;
-  health::aggregatedSleep(store, kNoon, health::systemClock());
+  health::categoryMinutes(store, metric("sleep"), kNoon, health::systemClock());
   ASSERT_EQ(store.sampleQueries().size(), 1u);
   const health::SampleQuery query = store.sampleQueries()[0];
   ASSERT_TRUE(query.predicate);
@@ -151,7 +146,7 @@ TEST(LatestWorkout, MinutesAndSummary) {
     // Durations no store keeps (negative, not a number, infinite) included.
     store.scriptNext(StoreCall::sampleQuery,
                      ScriptedReply::delivering({workout(c.activityType, kNoon - kHour, kNoon - 0.25, c.duration)}));
-    auto reading = health::latestWorkout(store);
+    auto reading = health::latestWorkout(store, metric("workout"));
     ASSERT_TRUE(reading) << c.summary;
     EXPECT_EQ(reading->metric, (MetricPayload{"workout", c.minutes, "min", "Training Load", kNoon * 1000 - 250}))
         << c.summary;
@@ -163,10 +158,10 @@ TEST(LatestWorkout, MinutesAndSummary) {
 
 TEST(LatestWorkout, NewestByStartOfAnyAge) {
   FakeHealthStore store;
-  EXPECT_FALSE(health::latestWorkout(store));
+  EXPECT_FALSE(health::latestWorkout(store, metric("workout")));
   store.addSample(workout(37, 1000, 900000, 899000));
   store.addSample(workout(57, 2000, 2600, 600));
-  auto reading = health::latestWorkout(store);
+  auto reading = health::latestWorkout(store, metric("workout"));
   ASSERT_TRUE(reading);
   EXPECT_EQ(reading->record->summary, "Yoga workout, 10 min.");
   for (const health::SampleQuery& query : store.sampleQueries()) {

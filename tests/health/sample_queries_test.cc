@@ -88,7 +88,7 @@ TEST(StepStatistics, StrictStartWindowEndingNow) {
   store.addSample(steps(1200, since, since + 600));
   store.addSample(steps(300, kNoon - 60, kNoon - 1));
   store.addSample(steps(9999, kNoon, kNoon + 60));  // starts at the window's end
-  EXPECT_DOUBLE_EQ(health::cumulativeStepCount(store, kSteps, since, clock), 1500);
+  EXPECT_DOUBLE_EQ(health::cumulativeSum(store, kSteps, health::Unit::count(), since, clock), 1500);
 
   ASSERT_EQ(store.statisticsQueries().size(), 1u);
   const health::StatisticsQuery query = store.statisticsQueries()[0];
@@ -104,13 +104,13 @@ TEST(StepStatistics, EmptyOrMissingStatisticsAreZero) {
   FakeHealthStore store;
   store.addSample(steps(500, kNoon - 100 * kHour, kNoon - 99 * kHour));
   // The store answers the empty window with its "no data" error.
-  EXPECT_EQ(health::cumulativeStepCount(store, kSteps, kNoon - kHour, clock), 0);
+  EXPECT_EQ(health::cumulativeSum(store, kSteps, health::Unit::count(), kNoon - kHour, clock), 0);
   store.scriptNext(StoreCall::statisticsQuery, ScriptedReply{std::nullopt, false, true});
-  EXPECT_EQ(health::cumulativeStepCount(store, kSteps, 0, clock), 0);
+  EXPECT_EQ(health::cumulativeSum(store, kSteps, health::Unit::count(), 0, clock), 0);
   store.scriptNext(StoreCall::statisticsQuery,
                    {HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate."), true});
-  EXPECT_EQ(health::cumulativeStepCount(store, kSteps, 0, clock), 0);
-  EXPECT_EQ(health::cumulativeStepCount(store, kSteps, 0, clock), 500);
+  EXPECT_EQ(health::cumulativeSum(store, kSteps, health::Unit::count(), 0, clock), 0);
+  EXPECT_EQ(health::cumulativeSum(store, kSteps, health::Unit::count(), 0, clock), 500);
 }
 
 TEST(StepStatistics, OtherErrorsPassUnchanged) {
@@ -126,7 +126,7 @@ TEST(StepStatistics, OtherErrorsPassUnchanged) {
     store.addSample(steps(500, kNoon - 60, kNoon - 1));
     store.scriptNext(StoreCall::statisticsQuery, {scripted, true});
     try {
-      health::cumulativeStepCount(store, kSteps, 0, clock);
+      health::cumulativeSum(store, kSteps, health::Unit::count(), 0, clock);
       ADD_FAILURE() << "no error for " << scripted.what();
     } catch (const HealthStoreError& error) {
       EXPECT_EQ(error.domain(), scripted.domain());

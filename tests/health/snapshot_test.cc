@@ -21,7 +21,18 @@ using health::HealthStoreError;
 using protocol::BridgeRequest;
 using protocol::SyncData;
 
-const std::vector<std::string> kSeven = {"steps", "sleep", "heart_rate", "hrv", "weight", "glucose", "workout"};
+const std::vector<std::string>& kAllKeys = health::readableTypes();
+
+// The keys whose readers make a record beside their metric, in catalogue order.
+std::vector<std::string> recordKeys() {
+  std::vector<std::string> keys;
+  for (const health::MetricEntry& metric : health::metricCatalogue()) {
+    if (metric.reader == health::MetricReader::latestQuantity || metric.reader == health::MetricReader::latestWorkout) {
+      keys.emplace_back(metric.key);
+    }
+  }
+  return keys;
+}
 
 BridgeRequest syncRequest(std::string sourceMode, std::optional<std::vector<std::string>> readTypes = std::nullopt) {
   BridgeRequest request;
@@ -49,24 +60,22 @@ class SnapshotTest : public ::testing::Test {
 
   SyncData readSnapshot(const BridgeRequest& request) { return health::readSnapshot(request, store_, clock_); }
 
-  // One sample of every metric, all inside the default window.
+  // One sample of every metric, all inside the default window: 10 of a
+  // quantity in its default unit, 480 minutes of a category, an hour's run.
   void fillEveryMetric() {
-    using health::MetricPrefix;
-    using health::Quantity;
-    using health::Unit;
-    store_.addSample(steps(8000, kNoon - 3 * kHour, kNoon - 2 * kHour));
-    store_.addSample(sleep(health::SleepAnalysis::asleepCore, kNoon - 14 * kHour, kNoon - 6 * kHour));
-    store_.addSample(heartRate(64, kNoon - kHour, kNoon - kHour));
-    store_.addSample(health::makeQuantitySample(quantityTypeNamed(health::kHeartRateVariabilityIdentifier),
-                                                Quantity(Unit::second(MetricPrefix::milli), 41), kNoon - kHour,
-                                                kNoon - kHour));
-    store_.addSample(health::makeQuantitySample(quantityTypeNamed(health::kBodyMassIdentifier),
-                                                Quantity(Unit::pound(), 170), kNoon - kHour, kNoon - kHour));
-    store_.addSample(health::makeQuantitySample(
-        quantityTypeNamed(health::kBloodGlucoseIdentifier),
-        Quantity(Unit::gram(MetricPrefix::milli).dividedBy(Unit::liter(MetricPrefix::deci)), 95), kNoon - kHour,
-        kNoon - kHour));
-    store_.addSample(workout(37, kNoon - 5 * kHour, kNoon - 4 * kHour, 3600));
+    for (const health::MetricEntry& metric : health::metricCatalogue()) {
+      switch (metric.kind()) {
+        case health::ObjectKind::quantity:
+          store_.addSample(health::makeQuantitySample(metric.type, health::Quantity(metric.quantity->defaultUnit, 10),
+                                                      kNoon - 3 * kHour, kNoon - 2 * kHour));
+          break;
+        case health::ObjectKind::category:
+          store_.addSample(health::makeCategorySample(metric.type, metric.category->written, kNoon - 14 * kHour,
+                                                      kNoon - 6 * kHour));
+          break;
+        case health::ObjectKind::workout: store_.addSample(workout(37, kNoon - 5 * kHour, kNoon - 4 * kHour, 3600)); break;
+      }
+    }
   }
 
   FakeHealthStore store_;
@@ -90,13 +99,13 @@ TEST_F(SnapshotTest, OnlyNativeInSomeLetterCaseReads) {
 TEST_F(SnapshotTest, EveryMetricInFixedOrder) {
   fillEveryMetric();
   SyncData data = readSnapshot(syncRequest("native"));
-  EXPECT_EQ(metricKeys(data), kSeven);
-  EXPECT_EQ(recordTags(data), (std::vector<std::string>{"heart_rate", "hrv", "weight", "glucose", "workout"}));
-  EXPECT_EQ(data.readableTypes, kSeven);
-  EXPECT_EQ(data.writableTypes, kSeven);
+  EXPECT_EQ(metricKeys(data), kAllKeys);
+  EXPECT_EQ(recordTags(data), recordKeys());
+  EXPECT_EQ(data.readableTypes, kAllKeys);
+  EXPECT_EQ(data.writableTypes, kAllKeys);
   EXPECT_EQ(data.permissions, (protocol::PermissionSnapshot{true, true}));
   EXPECT_EQ(data.lastSyncedAt, kNoon * 1000);
-  EXPECT_EQ(data.metrics[0].value, 8000);
+  EXPECT_EQ(data.metrics[0].value, 10);
   EXPECT_EQ(data.metrics[1].value, 480);
 }
 
@@ -111,8 +120,8 @@ TEST_F(SnapshotTest, EffectiveKeyLists) {
   };
   const std::vector<std::string> none;
   const std::vector<Case> cases = {
-      {"absent", std::nullopt, kSeven, {"heart_rate", "hrv", "weight", "glucose", "workout"}, kSeven},
-      {"empty", std::vector<std::string>{}, kSeven, {"heart_rate", "hrv", "weight", "glucose", "workout"}, kSeven},
+      {"absent", std::nullopt, kAllKeys, recordKeys(), kAllKeys},
+      {"empty", std::vector<std::string>{}, kAllKeys, recordKeys(), kAllKeys},
       {"reversed order", std::vector<std::string>{"workout", "steps"}, {"steps", "workout"}, {"workout"},
        {"workout", "steps"}},
       {"letter case counts", std::vector<std::string>{"Steps"}, none, none, {"Steps"}},
@@ -127,7 +136,7 @@ TEST_F(SnapshotTest, EffectiveKeyLists) {
     EXPECT_EQ(metricKeys(data), c.metrics) << c.name;
     EXPECT_EQ(recordTags(data), c.records) << c.name;
     EXPECT_EQ(data.readableTypes, c.readableTypes) << c.name;
-    EXPECT_EQ(data.writableTypes, kSeven) << c.name;
+    EXPECT_EQ(data.writableTypes, kAllKeys) << c.name;
     EXPECT_EQ(data.permissions.read, !c.metrics.empty()) << c.name;
   }
 }

@@ -75,9 +75,7 @@ void FakeHealthStore::setShareAccess(const std::string& identifier, Access acces
 void FakeHealthStore::setAllAccess(Access access) {
   // Every type the metric keys name, as "tarnwick-store grant" with no key.
   std::vector<std::string> identifiers;
-  for (const std::string& key : health::readableTypes()) {
-    if (auto type = health::sampleType(*store_, key)) identifiers.push_back(type->identifier);
-  }
+  for (const health::MetricEntry& metric : health::metricCatalogue()) identifiers.push_back(metric.type.identifier);
   setup_.setAccess(identifiers, access, access);
 }
 

@@ -23,7 +23,8 @@ using health::ObjectType;
 
 // The metric key a person types at the companion tool, for a type.
 std::string metricKey(std::string_view typeIdentifier) {
-  return health::metricKeyForTypeIdentifier(typeIdentifier).value_or(std::string(typeIdentifier));
+  const health::MetricEntry* metric = findStoredType(typeIdentifier);
+  return std::string(metric ? metric->key : typeIdentifier);
 }
 
 // The platform's words first, so that callers matching them keep working,
@@ -61,8 +62,8 @@ std::optional<HealthStoreError> capture(const std::string& path, Work&& work) {
   }
 }
 
-const StoredType& knownType(const ObjectType& type) {
-  const StoredType* stored = findStoredType(type.identifier);
+const health::MetricEntry& knownType(const ObjectType& type) {
+  const health::MetricEntry* stored = findStoredType(type.identifier);
   if (!stored) throw invalidArgument("The health store does not know the type '" + type.identifier + "'.");
   return *stored;
 }
@@ -153,23 +154,23 @@ void LocalHealthStore::executeStatisticsQuery(health::StatisticsQuery query, hea
   worker_.post([this, query = std::move(query), handler = std::move(handler)] {
     std::optional<health::Statistics> statistics;
     std::optional<HealthStoreError> error = capture(path_, [&] {
-      const StoredType& type = knownType(query.quantityType);
-      if (type.kind != health::ObjectKind::quantity) {
+      const health::MetricEntry& metric = knownType(query.quantityType);
+      if (metric.kind() != health::ObjectKind::quantity) {
         throw invalidArgument("Statistics need a quantity type, not '" + query.quantityType.identifier + "'.");
       }
       bool wantsSum = (query.options & health::kStatisticsOptionCumulativeSum) != 0;
-      if (wantsSum && !type.cumulative) {
+      if (wantsSum && !metric.cumulative()) {
         throw invalidArgument("A cumulative sum needs a cumulative type; '" + query.quantityType.identifier +
                               "' is discrete.");
       }
       Database& opened = database();
-      SampleSum sum = sumSamples(opened, type.identifier, query.predicate, readableSource(opened, query.quantityType));
+      SampleSum sum = sumSamples(opened, metric.type.identifier, query.predicate, readableSource(opened, query.quantityType));
       if (sum.count == 0) throw HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
       statistics = health::Statistics{query.quantityType,
                                       query.predicate ? query.predicate->startDate : std::nullopt,
                                       query.predicate ? query.predicate->endDate : std::nullopt,
                                       std::nullopt};
-      if (wantsSum) statistics->sumQuantity = health::Quantity(canonicalUnit(type.identifier), sum.sum);
+      if (wantsSum) statistics->sumQuantity = health::Quantity(canonicalUnit(metric.type.identifier), sum.sum);
     });
     if (error) handler(std::nullopt, std::move(error));
     else handler(std::move(statistics), std::nullopt);

@@ -102,8 +102,8 @@ std::string predicateClause(const std::optional<health::SamplePredicate>& predic
 constexpr std::string_view kPlausibleValue = " AND abs(value) <= ?6";
 
 bool isQuantityType(std::string_view typeIdentifier) {
-  const StoredType* type = findStoredType(typeIdentifier);
-  return type && type->kind == health::ObjectKind::quantity;
+  const health::MetricEntry* type = findStoredType(typeIdentifier);
+  return type && type->kind() == health::ObjectKind::quantity;
 }
 
 void bindFilter(Statement& statement, std::string_view typeIdentifier,

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "health/health_store.h"
-#include "platform/local_store/stored_types.h"
+#include "health/metric_catalogue.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
@@ -24,25 +24,26 @@ void checkQuantity(const health::Quantity& quantity, const health::Unit& expecte
 }  // namespace
 
 void validateSample(const health::Sample& sample) {
-  const StoredType* type = findStoredType(sample.type.identifier);
-  if (!type) invalid("The health store does not know the type '" + sample.type.identifier + "'.");
+  const health::MetricEntry* metric = health::findMetricByTypeIdentifier(sample.type.identifier);
+  if (!metric) invalid("The health store does not know the type '" + sample.type.identifier + "'.");
   if (!std::isfinite(sample.startDate) || !std::isfinite(sample.endDate)) {
     invalid("A sample's start and end dates must be finite.");
   }
   if (sample.endDate < sample.startDate) invalid("A sample's end date must not be before its start date.");
-  switch (type->kind) {
+  switch (metric->kind()) {
     case health::ObjectKind::quantity: {
       const auto* quantity = sample.asQuantitySample();
       if (!quantity) invalid("A sample of '" + sample.type.identifier + "' must hold a quantity.");
-      checkQuantity(quantity->quantity, canonicalUnit(type->identifier), "'" + sample.type.identifier + "'");
+      checkQuantity(quantity->quantity, metric->quantity->storedUnit, "'" + sample.type.identifier + "'");
       break;
     }
     case health::ObjectKind::category: {
       const auto* category = sample.asCategorySample();
       if (!category) invalid("A sample of '" + sample.type.identifier + "' must hold a category value.");
-      if (category->value < static_cast<int>(health::SleepAnalysis::inBed) ||
-          category->value > static_cast<int>(health::SleepAnalysis::asleepREM)) {
-        invalid("The sleep-analysis value " + std::to_string(category->value) + " is not one of 0 to 5.");
+      const health::CategoryRule& rule = *metric->category;
+      if (category->value < rule.lowest || category->value > rule.highest) {
+        invalid("The " + std::string(rule.valueName) + " value " + std::to_string(category->value) + " is not one of " +
+                std::to_string(rule.lowest) + " to " + std::to_string(rule.highest) + ".");
       }
       break;
     }

@@ -15,8 +15,8 @@ health::Instant instantOf(NSDate* date) { return [date timeIntervalSince1970]; }
 // reads each type in one unit of its dimension and converts from there.
 std::optional<std::string_view> readingUnitText(std::string_view identifier) {
   const health::MetricEntry* metric = health::findMetricByTypeIdentifier(identifier);
-  if (!metric || metric->kind != health::ObjectKind::quantity) return std::nullopt;
-  return metric->storedUnit;
+  if (!metric || !metric->quantity) return std::nullopt;
+  return metric->quantity->storedUnit.unitString();
 }
 
 // For types outside the bridge's five: the first of these the quantity's

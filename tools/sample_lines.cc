@@ -1,18 +1,20 @@
-#include "platform/local_store/sample_lines.h"
+#include "sample_lines.h"
 
 #include <cmath>
 
 #include <nlohmann/json.hpp>
 
+#include "health/health_store.h"
 #include "health/metric_catalogue.h"
 #include "platform/local_store/metadata_json.h"
 #include "platform/local_store/sample_validation.h"
-#include "platform/local_store/stored_types.h"
 
-namespace tarnwick::platform::local_store {
+namespace tarnwick::tools {
 namespace {
 
 using nlohmann::json;
+using platform::local_store::metadataFromJson;
+using platform::local_store::metadataToJson;
 
 [[noreturn]] void bad(const std::string& reason) { throw SampleLineError(reason); }
 
@@ -69,32 +71,35 @@ json plainNumber(double value) {
 
 }  // namespace
 
-health::Sample sampleFromLine(std::string_view text, health::HealthStore& store, std::string_view defaultSource) {
+health::Sample sampleFromLine(std::string_view text, std::string_view defaultSource) {
   json line = json::parse(text.begin(), text.end(), nullptr, false);
   if (line.is_discarded()) bad("not valid JSON");
   if (!line.is_object()) bad("not a JSON object");
   std::optional<std::string> key = optionalText(line, "type");
   if (!key) bad("\"type\" is missing");
-  std::optional<health::ObjectType> type = health::sampleType(store, *key);
-  if (!type) bad("unknown type \"" + *key + "\"");
+  const health::MetricEntry* metric = health::findMetric(*key);
+  if (!metric) bad("unknown type \"" + *key + "\"");
   health::Instant start = health::fromMilliseconds(number(line, "start"));
   health::Instant end = health::fromMilliseconds(optionalNumber(line, "end").value_or(health::toMilliseconds(start)));
   health::Sample sample;
-  switch (type->kind) {
+  switch (metric->kind()) {
     case health::ObjectKind::quantity: {
-      health::Unit unit = health::quantityUnit(*key);
+      health::Unit unit = metric->quantity->defaultUnit;
       if (std::optional<std::string> unitText = optionalText(line, "unit")) {
-        std::optional<health::Unit> named = store.unitFromString(*unitText);
+        std::optional<health::Unit> named = health::Unit::fromString(*unitText);
         if (!named) bad("unknown unit \"" + *unitText + "\"");
         unit = *named;
       }
-      sample = health::makeQuantitySample(*type, health::Quantity(unit, number(line, "value")), start, end);
+      sample = health::makeQuantitySample(metric->type, health::Quantity(unit, number(line, "value")), start, end);
       break;
     }
-    case health::ObjectKind::category: sample = health::makeCategorySample(*type, integer(line, "value"), start, end); break;
+    case health::ObjectKind::category:
+      sample = health::makeCategorySample(metric->type, integer(line, "value"), start, end);
+      break;
     case health::ObjectKind::workout: {
       double duration = optionalNumber(line, "duration").value_or(end - start);
-      sample = health::makeWorkout(*type, integer(line, "activity"), start, end, duration, std::nullopt, std::nullopt, {});
+      sample = health::makeWorkout(metric->type, integer(line, "activity"), start, end, duration, std::nullopt,
+                                   std::nullopt, {});
       break;
     }
   }
@@ -102,25 +107,25 @@ health::Sample sampleFromLine(std::string_view text, health::HealthStore& store,
   sample.sourceName = optionalText(line, "source").value_or(std::string(defaultSource));
   if (sample.sourceName.empty()) bad("\"source\" must not be empty");
   try {
-    validateSample(sample);
+    platform::local_store::validateSample(sample);
   } catch (const health::HealthStoreError& error) {
     bad(error.what());
   }
   // The same bound the bridge's "write" keeps: one absurd amount stored
   // would make every later sum over the type meaningless.
-  if (const auto* quantity = sample.asQuantitySample(); quantity && !health::isWithinBounds(*key, quantity->quantity)) {
-    bad("\"value\" " + health::outOfRangeClause(*key));
+  if (const auto* quantity = sample.asQuantitySample(); quantity && !health::isWithinBounds(*metric, quantity->quantity)) {
+    bad("\"value\" " + health::outOfRangeClause(*metric));
   }
   return sample;
 }
 
 std::string lineFromSample(const health::Sample& sample) {
-  std::optional<std::string> key = health::metricKeyForTypeIdentifier(sample.type.identifier);
-  if (!key) bad("unknown type \"" + sample.type.identifier + "\"");
+  const health::MetricEntry* metric = health::findMetricByTypeIdentifier(sample.type.identifier);
+  if (!metric) bad("unknown type \"" + sample.type.identifier + "\"");
   nlohmann::ordered_json line;
-  line["type"] = *key;
+  line["type"] = metric->key;
   if (const auto* quantity = sample.asQuantitySample()) {
-    health::Unit unit = canonicalUnit(sample.type.identifier);
+    health::Unit unit = metric->quantity ? metric->quantity->storedUnit : health::Unit::count();
     line["value"] = plainNumber(quantity->quantity.doubleValueForUnit(unit));
     line["unit"] = unit.unitString();
   } else if (const auto* category = sample.asCategorySample()) {
@@ -136,4 +141,4 @@ std::string lineFromSample(const health::Sample& sample) {
   return line.dump();
 }
 
-}  // namespace tarnwick::platform::local_store
+}  // namespace tarnwick::tools

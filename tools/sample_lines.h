@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "health/health_store.h"
+#include "health/samples.h"
 
-namespace tarnwick::platform::local_store {
+namespace tarnwick::tools {
 
 // A line that cannot become a sample; what() says why.
 class SampleLineError : public std::runtime_error {
@@ -24,9 +24,9 @@ class SampleLineError : public std::runtime_error {
 // quantity line without "unit" is in the metric's default unit; a line
 // without "end" ends where it starts; a workout without "duration" lasts
 // from start to end; a line without "source" gets `defaultSource`. A
-// quantity beyond its type's bound (isWithinBounds) is refused. `store`
-// supplies types and units only (nothing is opened). Throws SampleLineError.
-health::Sample sampleFromLine(std::string_view line, health::HealthStore& store, std::string_view defaultSource);
+// quantity beyond its metric's bound (isWithinBounds) is refused. Throws
+// SampleLineError.
+health::Sample sampleFromLine(std::string_view line, std::string_view defaultSource);
 
 // One line (no line feed) in the same form, with "source" always and
 // "metadata" when the sample has some. Quantities are written in the unit
@@ -34,4 +34,4 @@ health::Sample sampleFromLine(std::string_view line, health::HealthStore& store,
 // seven metric keys.
 std::string lineFromSample(const health::Sample& sample);
 
-}  // namespace tarnwick::platform::local_store
+}  // namespace tarnwick::tools
