@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace tarnwick::shell {
 namespace {
 
@@ -17,6 +21,13 @@ void releaseReserveAndFail() {
 }  // namespace
 
 void setAsideEmergencyMemory() {
+#if defined(__GLIBC__)
+  // Every thread allocates from the one arena. A thread's own arena first
+  // reserves 64 MiB of address space; the store's thread asks for it only at
+  // the save, when a large write's samples may already hold most of the
+  // limit, and without it each of its allocations becomes a system call.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   // Never touched, so it costs address space only; a limit so tight that
   // even this fails leaves the process without a reserve, not without an
   // answer.

@@ -13,10 +13,13 @@ namespace {
   throw health::HealthStoreError(health::HealthErrorCode::invalidArgument, description);
 }
 
-void checkQuantity(const health::Quantity& quantity, const health::Unit& expected, const std::string& what) {
-  if (!std::isfinite(quantity.value())) invalid("A " + what + " value must be a finite number.");
+// `describe` names the amount for a sentence. It is called only for one:
+// every sample a save keeps passes here, and a save may hold millions.
+template <typename Describe>
+void checkQuantity(const health::Quantity& quantity, const health::Unit& expected, const Describe& describe) {
+  if (!std::isfinite(quantity.value())) invalid("A " + describe() + " value must be a finite number.");
   if (!quantity.isCompatibleWithUnit(expected)) {
-    invalid("The unit '" + quantity.unit().unitString() + "' is not compatible with " + what + " (" +
+    invalid("The unit '" + quantity.unit().unitString() + "' is not compatible with " + describe() + " (" +
             expected.unitString() + ").");
   }
 }
@@ -34,7 +37,7 @@ void validateSample(const health::Sample& sample) {
     case health::ObjectKind::quantity: {
       const auto* quantity = sample.asQuantitySample();
       if (!quantity) invalid("A sample of '" + sample.type.identifier + "' must hold a quantity.");
-      checkQuantity(quantity->quantity, metric->quantity->storedUnit, "'" + sample.type.identifier + "'");
+      checkQuantity(quantity->quantity, metric->quantity->storedUnit, [&] { return "'" + sample.type.identifier + "'"; });
       break;
     }
     case health::ObjectKind::category: {
@@ -54,9 +57,12 @@ void validateSample(const health::Sample& sample) {
         invalid("A workout's duration must be a finite, non-negative number of seconds.");
       }
       if (workout->totalEnergyBurned) {
-        checkQuantity(*workout->totalEnergyBurned, health::Unit::kilocalorie(), "a workout's energy");
+        checkQuantity(*workout->totalEnergyBurned, health::Unit::kilocalorie(),
+                      [] { return std::string("a workout's energy"); });
       }
-      if (workout->totalDistance) checkQuantity(*workout->totalDistance, health::Unit::meter(), "a workout's distance");
+      if (workout->totalDistance) {
+        checkQuantity(*workout->totalDistance, health::Unit::meter(), [] { return std::string("a workout's distance"); });
+      }
       break;
     }
   }
