@@ -88,11 +88,11 @@ TEST(FlagRuleTest, ArgvWithNullEntriesIsSafe) {
 TEST(InformationRequestTest, OnlyASoleHelpOrVersionIsAnswered) {
   struct Case {
     std::vector<std::string> arguments;  // after the program's path
-    const char* startsWith;              // nullptr: no information, a request runs
+    const char* pattern;                 // of the text printed; nullptr: none, a request runs
   };
   const std::vector<Case> cases = {
-      {{"--help"}, "Usage: tarnwick "},
-      {{"--version"}, "tarnwick "},
+      {{"--help"}, "^Usage: tarnwick .*tarnwick --help \\| --version\n.*"},
+      {{"--version"}, "^tarnwick [0-9]+\\.[0-9]+\\.[0-9]+\n$"},
       {{}, nullptr},
       {{"--help", "--version"}, nullptr},
       {{"--appkit", "--help"}, nullptr},
@@ -106,17 +106,11 @@ TEST(InformationRequestTest, OnlyASoleHelpOrVersionIsAnswered) {
     arguments.insert(arguments.end(), test.arguments.begin(), test.arguments.end());
     SCOPED_TRACE(::testing::PrintToString(arguments));
     std::optional<std::string> information = shell::informationRequested(CommandLine(arguments));
-    ASSERT_EQ(information.has_value(), test.startsWith != nullptr);
+    ASSERT_EQ(information.has_value(), test.pattern != nullptr);
     if (information) {
-      EXPECT_EQ(information->rfind(test.startsWith, 0), 0u) << *information;
+      EXPECT_THAT(*information, ::testing::ContainsRegex(test.pattern));
     }
   }
-}
-
-TEST(InformationRequestTest, VersionIsOneLineWithTheProjectVersion) {
-  std::optional<std::string> version = shell::informationRequested(CommandLine({"tarnwick", "--version"}));
-  ASSERT_TRUE(version);
-  EXPECT_THAT(*version, ::testing::MatchesRegex("tarnwick [0-9]+\\.[0-9]+\\.[0-9]+\n"));
 }
 
 }  // namespace
