@@ -21,6 +21,8 @@ inline constexpr std::string_view kVersion = "@PROJECT_VERSION@";
 }  // namespace tarnwick
 ]] @ONLY)
 target_include_directories(tarnwick-store PRIVATE ${PROJECT_BINARY_DIR}/generated)
+# The bridge prints it for "--version" (shell/command_line.cc).
+target_include_directories(tarnwick_shell PRIVATE ${PROJECT_BINARY_DIR}/generated)
 
 # The module goes to a private folder of its own: the bridge looks for it
 # beside itself (the build tree) or in ../lib/tarnwick relative to itself (an
@@ -31,29 +33,104 @@ if(TARGET tarnwick-gtk-shell)
   install(TARGETS tarnwick-gtk-shell LIBRARY DESTINATION ${TARNWICK_INSTALL_MODULEDIR})
 endif()
 
-# Manual pages: scdoc sources with the version filled in at configure time.
+# Manual pages: scdoc sources with the version filled in at configure time,
+# rendered, then compressed as man expects them installed (gzip -n: no name or
+# time stamp, so the same source gives the same bytes).
 find_program(TARNWICK_SCDOC scdoc)
-if(TARNWICK_SCDOC)
+find_program(TARNWICK_GZIP gzip)
+if(TARNWICK_SCDOC AND TARNWICK_GZIP)
   set(pages)
   foreach(page tarnwick.1 tarnwick-store.1)
     set(source ${PROJECT_BINARY_DIR}/man/${page}.scd)
+    set(rendered ${PROJECT_BINARY_DIR}/man/${page})
     configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page}.scd ${source} @ONLY)
-    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}
-      COMMAND ${TARNWICK_SCDOC} < ${source} > ${PROJECT_BINARY_DIR}/man/${page}
+    add_custom_command(OUTPUT ${rendered} ${rendered}.gz
+      COMMAND ${TARNWICK_SCDOC} < ${source} > ${rendered}
+      COMMAND ${TARNWICK_GZIP} -9 -n -c ${rendered} > ${rendered}.gz
       DEPENDS ${source}
       COMMENT "Rendering the manual page ${page}"
       VERBATIM)
-    list(APPEND pages ${PROJECT_BINARY_DIR}/man/${page})
+    list(APPEND pages ${rendered}.gz)
   endforeach()
   add_custom_target(tarnwick-man ALL DEPENDS ${pages})
   install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
-  message(STATUS "scdoc not found: the manual pages are neither built nor installed")
+  message(STATUS "scdoc or gzip not found: the manual pages are neither built nor installed")
 endif()
 
 set(TARNWICK_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarnwick)
-install(FILES README.md LICENSE docs/PROTOCOL.md DESTINATION ${TARNWICK_INSTALL_DOCDIR})
+install(FILES README.md docs/PROTOCOL.md DESTINATION ${TARNWICK_INSTALL_DOCDIR})
 install(FILES schema/request.schema.json schema/response.schema.json DESTINATION ${TARNWICK_INSTALL_DOCDIR}/schema)
+
+# The licence as a machine-readable copyright file (Debian's copyright format
+# 1.0), made from LICENSE so that the two cannot disagree: its first line
+# names the licence, its copyright line is the holder, the rest is the text.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+if(NOT license MATCHES "^MIT License\n+Copyright \\(c\\) ([^\n]+)\n+(.+[^\n])\n*$")
+  message(FATAL_ERROR "LICENSE no longer starts with \"MIT License\" and a copyright line; update cmake/Install.cmake")
+endif()
+set(license_holder ${CMAKE_MATCH_1})
+# Continuation lines start with a space, and an empty line is a lone ".".
+string(REPLACE "\n\n" "\n.\n" license_text "${CMAKE_MATCH_2}")
+string(REPLACE "\n" "\n " license_text " ${license_text}")
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/doc/copyright CONTENT [[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: tarnwick
+
+Files: *
+Copyright: @license_holder@
+License: Expat
+@license_text@
+]] @ONLY)
+
+set(CPACK_PACKAGE_CONTACT "Tarnwick maintainers <maintainers@tarnwick.invalid>")
+
+# The package's change log, which Debian tools expect beside the copyright:
+# one entry per version, dated from SOURCE_DATE_EPOCH when it is set.
+string(TIMESTAMP changelog_date "%a, %d %b %Y 00:00:00 +0000" UTC)
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/doc/changelog CONTENT [[
+tarnwick (@PROJECT_VERSION@) unstable; urgency=medium
+
+  * Release @PROJECT_VERSION@.
+
+ -- @CPACK_PACKAGE_CONTACT@  @changelog_date@
+]] @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/doc/copyright DESTINATION ${TARNWICK_INSTALL_DOCDIR})
+if(TARNWICK_GZIP)
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/changelog.gz
+    COMMAND ${TARNWICK_GZIP} -9 -n -c ${PROJECT_BINARY_DIR}/doc/changelog > ${PROJECT_BINARY_DIR}/doc/changelog.gz
+    DEPENDS ${PROJECT_BINARY_DIR}/doc/changelog
+    VERBATIM)
+  add_custom_target(tarnwick-changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION ${TARNWICK_INSTALL_DOCDIR})
+endif()
+
+# The Node.js client as the package file npm makes ("npm pack"), which a
+# caller installs as a copy ("npm install /usr/share/tarnwick/tarnwick-client-
+# VERSION.tgz"), unlike the source folder, which npm would link. npm keeps
+# its cache in the build tree, so nothing is left in the home folder.
+find_program(TARNWICK_NPM npm)
+if(TARNWICK_NPM)
+  set(client_source ${PROJECT_SOURCE_DIR}/clients/node)
+  file(READ ${client_source}/package.json client_manifest)
+  string(JSON client_name GET "${client_manifest}" name)
+  string(JSON client_version GET "${client_manifest}" version)
+  set(client_package ${PROJECT_BINARY_DIR}/clients/${client_name}-${client_version}.tgz)
+  add_custom_command(OUTPUT ${client_package}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/clients
+    COMMAND ${CMAKE_COMMAND} -E env npm_config_cache=${PROJECT_BINARY_DIR}/clients/npm-cache
+            npm_config_update_notifier=false npm_config_fund=false
+            ${TARNWICK_NPM} pack --silent --pack-destination ${PROJECT_BINARY_DIR}/clients
+    WORKING_DIRECTORY ${client_source}
+    DEPENDS ${client_source}/package.json ${client_source}/index.js ${client_source}/index.d.ts
+            ${client_source}/README.md
+    COMMENT "Packing the Node.js client"
+    VERBATIM)
+  add_custom_target(tarnwick-node-client ALL DEPENDS ${client_package})
+  install(FILES ${client_package} DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick)
+else()
+  message(STATUS "npm not found: the Node.js client's package file is neither built nor installed")
+endif()
 
 # The Debian package. dpkg-shlibdeps (dpkg-dev) turns the libraries that the
 # programs and the module really load into Depends: the bridge carries its C++
@@ -64,14 +141,27 @@ install(FILES schema/request.schema.json schema/response.schema.json DESTINATION
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tarnwick maintainers")
-set(CPACK_PACKAGE_CONTACT "Tarnwick maintainers <maintainers@tarnwick.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "one-shot JSON bridge between an application and a health store")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Tarnwick answers one JSON request per run (status, authorize, sync, write) against a person's health store. On Linux it keeps its own local store, an SQLite database looked after with tarnwick-store, and can show a GTK permission sheet.")
+# Wrapped by hand: the control file keeps these lines as they are.
+set(CPACK_PACKAGE_DESCRIPTION [[
+Tarnwick answers one JSON request per run (status, authorize, sync,
+write) against a person's health store. On Linux it keeps its own local
+store, an SQLite database looked after with tarnwick-store, and can show
+a GTK permission sheet. The Node.js client is included as a package file
+for npm in /usr/share/tarnwick.]])
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Debug symbols stay in the build tree: the package gets stripped programs
+# (a few MiB instead of tens).
+set(CPACK_STRIP_FILES ON)
+# CPack adds postinst and postrm scripts that run ldconfig whenever a shared
+# object lands under /usr/lib, although the module's private folder is on no
+# library path; those scripts would also keep the package in state "rc"
+# after removal. They are taken out again once the package is built.
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DropLdconfigScripts.cmake)
 set(CPACK_GENERATOR DEB)
 include(CPack)

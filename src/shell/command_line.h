@@ -13,6 +13,8 @@ namespace tarnwick::shell {
 inline constexpr std::string_view kRequestFileFlag = "--request-file";
 inline constexpr std::string_view kResponseFileFlag = "--response-file";
 inline constexpr std::string_view kAppShellFlag = "--appkit";
+inline constexpr std::string_view kHelpFlag = "--help";
+inline constexpr std::string_view kVersionFlag = "--version";
 
 class CommandLine {
  public:
@@ -36,5 +38,11 @@ class CommandLine {
  private:
   std::vector<std::string> arguments_;
 };
+
+// What the program prints instead of answering a request when a person asks
+// for it: the usage for "--help" and the version for "--version", each only
+// as the sole argument. Every other argument list gets nothing, so a caller's
+// run, whatever else it passes, still has the response as its only output.
+std::optional<std::string> informationRequested(const CommandLine& commandLine);
 
 }  // namespace tarnwick::shell

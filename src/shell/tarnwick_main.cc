@@ -1,5 +1,10 @@
 #include "shell/tarnwick_main.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -11,6 +16,23 @@
 #include "shell/process.h"
 
 namespace tarnwick::shell {
+namespace {
+
+// Prints text for a person at a terminal and ends the process with status 0.
+[[noreturn]] void printAndExit(const std::string& text) {
+  const char* next = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t written = ::write(STDOUT_FILENO, next, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    next += written;
+    left -= static_cast<size_t>(written);
+  }
+  endProcess(0);
+}
+
+}  // namespace
 
 void TarnwickMain::main(int argc, char** argv) {
   prepareStandardStreams();
@@ -20,6 +42,9 @@ void TarnwickMain::main(int argc, char** argv) {
   static CommandLine commandLine;
   try {
     commandLine = CommandLine(argc, argv);
+    // Asked from a terminal, these would otherwise wait for a request on
+    // standard input that the person never meant to type.
+    if (std::optional<std::string> information = informationRequested(commandLine)) printAndExit(*information);
     if (commandLine.hasFlag(kAppShellFlag)) {
       runApplicationShell(commandLine);
     } else {

@@ -1,5 +1,6 @@
 // The flag rules: whole, case-sensitive arguments; the value is the next
 // argument verbatim; only the first occurrence counts.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -80,6 +81,36 @@ TEST(FlagRuleTest, ArgvWithNullEntriesIsSafe) {
   CommandLine commandLine(2, argv);
   EXPECT_EQ(commandLine.arguments(), (std::vector<std::string>{"tarnwick", "--request-file"}));
   EXPECT_EQ(commandLine.flagValue(shell::kRequestFileFlag), std::nullopt);
+}
+
+// "--help" and "--version" are for a person, and only alone: any other
+// argument list is a caller's run, which must get a response.
+TEST(InformationRequestTest, OnlyASoleHelpOrVersionIsAnswered) {
+  struct Case {
+    std::vector<std::string> arguments;  // after the program's path
+    const char* pattern;                 // of the text printed; nullptr: none, a request runs
+  };
+  const std::vector<Case> cases = {
+      {{"--help"}, "^Usage: tarnwick .*tarnwick --help \\| --version\n.*"},
+      {{"--version"}, "^tarnwick [0-9]+\\.[0-9]+\\.[0-9]+\n$"},
+      {{}, nullptr},
+      {{"--help", "--version"}, nullptr},
+      {{"--appkit", "--help"}, nullptr},
+      {{"--request-file", "--help"}, nullptr},
+      {{"--HELP"}, nullptr},
+      {{"-h"}, nullptr},
+      {{"--version=1"}, nullptr},
+  };
+  for (const Case& test : cases) {
+    std::vector<std::string> arguments{"/usr/bin/tarnwick"};
+    arguments.insert(arguments.end(), test.arguments.begin(), test.arguments.end());
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    std::optional<std::string> information = shell::informationRequested(CommandLine(arguments));
+    ASSERT_EQ(information.has_value(), test.pattern != nullptr);
+    if (information) {
+      EXPECT_THAT(*information, ::testing::ContainsRegex(test.pattern));
+    }
+  }
 }
 
 }  // namespace

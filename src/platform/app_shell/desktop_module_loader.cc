@@ -62,7 +62,7 @@ DesktopToolkitOpening openDesktopToolkit() {
       const char* why = ::dlerror();
       return unavailable("The permission sheet's module '" + shown(candidate) +
                          "' cannot be loaded (" + shown(why ? why : "unknown error") +
-                         "); install the GTK 4 libraries it needs.");
+                         "); install the GTK 4 libraries it names, or reinstall the bridge if the module itself is damaged.");
     }
     break;
   }

@@ -77,6 +77,12 @@ PermissionSheetAnswer completedAnswer(const SheetContent& content, PermissionShe
   if (answer.outcome == PermissionSheetAnswer::Outcome::allow) {
     completed.readAllowed = choicesFor(content.readRows, answer.readAllowed);
     completed.shareAllowed = choicesFor(content.shareRows, answer.shareAllowed);
+    auto isOn = [](const auto& choice) { return choice.second; };
+    if (std::none_of(completed.readAllowed.begin(), completed.readAllowed.end(), isOn) &&
+        std::none_of(completed.shareAllowed.begin(), completed.shareAllowed.end(), isOn)) {
+      completed = PermissionSheetAnswer{};
+      completed.outcome = PermissionSheetAnswer::Outcome::dontAllow;
+    }
   }
   if (answer.outcome == PermissionSheetAnswer::Outcome::failed) completed.failure = std::move(answer.failure);
   return completed;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,14 +89,21 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
     PermissionSheetAnswer given;
     std::map<std::string, bool> expectedRead;
     std::map<std::string, bool> expectedShare;
+    std::optional<Outcome> expectedOutcome = std::nullopt;  // none: the given one
   };
   const std::vector<Case> cases = {
       {"allow with every switch reported", {Outcome::allow, {{steps, true}, {weight, false}}, {{weight, true}}},
        {{steps, true}, {weight, false}}, {{weight, true}}},
       {"a row the toolkit left out is off", {Outcome::allow, {{steps, true}}, {}},
        {{steps, true}, {weight, false}}, {{weight, false}}},
-      {"nothing can be granted that was not asked", {Outcome::allow, {{glucose, true}}, {{steps, true}}},
-       {{steps, false}, {weight, false}}, {{weight, false}}},
+      {"one write switch is enough to allow", {Outcome::allow, {}, {{weight, true}}},
+       {{steps, false}, {weight, false}}, {{weight, true}}},
+      // "Authorized" never stands for nothing allowed: what is left is a
+      // refusal of everything asked.
+      {"allow with every switch off refuses", {Outcome::allow, {{steps, false}}, {{weight, false}}}, {}, {},
+       Outcome::dontAllow},
+      {"nothing can be granted that was not asked", {Outcome::allow, {{glucose, true}}, {{steps, true}}}, {}, {},
+       Outcome::dontAllow},
       {"don't allow carries no choices", {Outcome::dontAllow, {{steps, true}}, {{weight, true}}}, {}, {}},
       {"dismissed carries no choices", {Outcome::dismissed, {{steps, true}}, {}}, {}, {}},
       {"failed carries only why", {Outcome::failed, {{steps, true}}, {}, "The display went away."}, {}, {}},
@@ -102,10 +111,24 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
     PermissionSheetAnswer completed = platform::completedAnswer(content, test.given);
-    EXPECT_EQ(completed.outcome, test.given.outcome);
+    EXPECT_EQ(completed.outcome, test.expectedOutcome.value_or(test.given.outcome));
     EXPECT_EQ(completed.readAllowed, test.expectedRead);
     EXPECT_EQ(completed.shareAllowed, test.expectedShare);
     EXPECT_EQ(completed.failure, test.given.failure);
+  }
+}
+
+TEST(SheetContentTest, InvitationSaysWhatIsAskedAndHowToChangeItLater) {
+  const SheetRow steps{std::string(health::kStepCountIdentifier), "Steps"};
+  struct Case {
+    std::vector<SheetRow> shareRows, readRows;
+    const char* access;
+  };
+  for (const Case& test : {Case{{}, {steps}, "may read."}, Case{{steps}, {}, "may write."},
+                           Case{{steps}, {steps}, "may write and read."}}) {
+    std::string text = platform::sheetInvitation(SheetContent{"Tarnwick", test.shareRows, test.readRows});
+    EXPECT_NE(text.find(std::string("Turn on what Tarnwick ") + test.access), std::string::npos) << text;
+    EXPECT_NE(text.find("\"tarnwick-store reset\""), std::string::npos) << text;
   }
 }
 

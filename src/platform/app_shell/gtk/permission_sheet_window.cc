@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/app_shell/sheet_content.h"
+
 namespace tarnwick::platform::gtk {
 namespace {
 
@@ -41,7 +43,9 @@ struct Sheet {
   SheetContent content;
   std::function<void(PermissionSheetAnswer)> answer;
   GtkWindow* window = nullptr;
-  std::vector<SwitchChoice> switches;
+  GtkWidget* allow = nullptr;
+  GtkWidget* dontAllow = nullptr;
+  std::vector<SwitchChoice> switches = {};
   bool answered = false;
 };
 
@@ -127,13 +131,18 @@ void appendSection(Sheet* sheet, GtkBox* body, const std::string& heading, const
   gtk_box_append(body, list);
 }
 
-std::string invitation(const SheetContent& content) {
-  const char* access = content.shareRows.empty() ? "read"
-                       : content.readRows.empty() ? "write"
-                                                  : "write and read";
-  return "Turn on what " + content.applicationName + " may " + access +
-         ". Anything you leave off stays private. You can change your choices later.";
+bool anySwitchOn(const Sheet* sheet) {
+  for (const SwitchChoice& choice : sheet->switches) {
+    if (gtk_switch_get_active(choice.control)) return true;
+  }
+  return false;
 }
+
+// Allow with every switch off would answer "authorized" for a request that
+// allowed nothing; until something is on, the choice is Don't Allow.
+void updateAllow(Sheet* sheet) { gtk_widget_set_sensitive(sheet->allow, anySwitchOn(sheet)); }
+
+void onSwitchChanged(GObject*, GParamSpec*, gpointer data) { updateAllow(static_cast<Sheet*>(data)); }
 
 void onTurnOnAll(GtkButton*, gpointer data) {
   for (const SwitchChoice& choice : static_cast<Sheet*>(data)->switches) gtk_switch_set_active(choice.control, TRUE);
@@ -150,9 +159,10 @@ gboolean onCloseRequest(GtkWindow*, gpointer data) {
 
 bool isEnter(guint key) { return key == GDK_KEY_Return || key == GDK_KEY_KP_Enter || key == GDK_KEY_ISO_Enter; }
 
-// Escape and Enter decide the sheet wherever the focus is, except that Enter
-// on a focused button presses that button: someone who moved to "Don't
-// Allow" and pressed Enter must not grant access.
+// Escape is Don't Allow and Enter is Allow, whenever Allow is available,
+// wherever the focus is: on a switch, a row, or "Turn On All" just clicked.
+// The one exception is a focused "Don't Allow", where Enter presses it:
+// someone who moved there and pressed Enter must not grant access.
 gboolean onKeyPressed(GtkEventControllerKey*, guint key, guint, GdkModifierType modifiers, gpointer data) {
   auto* sheet = static_cast<Sheet*>(data);
   if (key == GDK_KEY_Escape) {
@@ -165,9 +175,14 @@ gboolean onKeyPressed(GtkEventControllerKey*, guint key, guint, GdkModifierType 
   }
   if (isEnter(key)) {
     GtkWidget* focus = gtk_window_get_focus(sheet->window);
-    if (focus && GTK_IS_BUTTON(focus)) return FALSE;
-    finish(sheet, PermissionSheetAnswer::Outcome::allow);
-    return TRUE;
+    if (focus == sheet->dontAllow) return FALSE;
+    if (gtk_widget_get_sensitive(sheet->allow)) {
+      finish(sheet, PermissionSheetAnswer::Outcome::allow);
+      return TRUE;
+    }
+    // Nothing to allow yet: Enter presses a focused "Turn On All" and
+    // otherwise does nothing.
+    return focus && GTK_IS_BUTTON(focus) ? FALSE : TRUE;
   }
   return FALSE;
 }
@@ -199,7 +214,7 @@ int listHeightLimit() {
 
 void showPermissionSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer) {
   installStyleOnce();
-  auto* sheet = new Sheet{std::move(content), std::move(answer), nullptr, {}, false};
+  auto* sheet = new Sheet{.content = std::move(content), .answer = std::move(answer)};
   const std::string& name = sheet->content.applicationName;
 
   GtkWidget* window = gtk_window_new();
@@ -234,7 +249,7 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
   gtk_widget_add_css_class(icon, "sheet-icon");
   gtk_box_append(GTK_BOX(intro), icon);
   gtk_box_append(GTK_BOX(intro), label(name + " would like to access your health data", "sheet-heading", 24));
-  gtk_box_append(GTK_BOX(intro), label(invitation(sheet->content), "dim-label", 46));
+  gtk_box_append(GTK_BOX(intro), label(sheetInvitation(sheet->content), "dim-label", 46));
   gtk_box_append(GTK_BOX(outer), intro);
 
   GtkWidget* lists = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
@@ -271,8 +286,14 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
   gtk_widget_set_margin_end(buttons, 24);
   gtk_widget_set_margin_top(buttons, 6);
   gtk_widget_set_margin_bottom(buttons, 20);
-  gtk_box_append(GTK_BOX(buttons), answerButton("Don't Allow", nullptr, G_CALLBACK(onDontAllow), sheet));
-  gtk_box_append(GTK_BOX(buttons), answerButton("Allow", "suggested-action", G_CALLBACK(onAllow), sheet));
+  sheet->dontAllow = answerButton("Don't Allow", nullptr, G_CALLBACK(onDontAllow), sheet);
+  sheet->allow = answerButton("Allow", "suggested-action", G_CALLBACK(onAllow), sheet);
+  gtk_box_append(GTK_BOX(buttons), sheet->dontAllow);
+  gtk_box_append(GTK_BOX(buttons), sheet->allow);
+  for (const SwitchChoice& choice : sheet->switches) {
+    g_signal_connect(choice.control, "notify::active", G_CALLBACK(onSwitchChanged), sheet);
+  }
+  updateAllow(sheet);
   gtk_box_append(GTK_BOX(outer), buttons);
   gtk_window_set_child(sheet->window, outer);
 
