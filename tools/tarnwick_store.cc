@@ -23,6 +23,7 @@
 #include "platform/local_store/source_priority.h"
 #include "platform/local_store/store_file.h"
 #include "protocol/errno_text.h"
+#include "protocol/utf8.h"
 #include "sample_lines.h"
 #include "synthetic_history.h"
 #include "tarnwick_version.h"
@@ -50,6 +51,50 @@ struct Invocation {
 bool storeExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0;
+}
+
+// A name from the store as one printable line: a backslash doubled, tab,
+// line feed and carriage return as \t, \n and \r, other control characters
+// and bytes that are not UTF-8 as \xHH, so that a name can neither break a
+// line apart nor pass for two fields. Names without such bytes are shown as
+// they are, and "prefer" takes a name in either form.
+std::string escapedName(std::string_view name) {
+  std::string shown;
+  auto hex = [&](unsigned char byte) {
+    constexpr std::string_view kDigits = "0123456789abcdef";
+    shown += "\\x";
+    shown += kDigits[byte >> 4];
+    shown += kDigits[byte & 0xF];
+  };
+  for (std::size_t index = 0; index < name.size();) {
+    unsigned char byte = static_cast<unsigned char>(name[index]);
+    if (byte < 0x80) {
+      switch (byte) {
+        case '\\': shown += "\\\\"; break;
+        case '\t': shown += "\\t"; break;
+        case '\n': shown += "\\n"; break;
+        case '\r': shown += "\\r"; break;
+        default:
+          if (byte < 0x20 || byte == 0x7F) hex(byte);
+          else shown += static_cast<char>(byte);
+      }
+      ++index;
+      continue;
+    }
+    // The sequence the lead byte announces when it is well formed and not
+    // a C1 control character (U+0080 to U+009F), else one stray byte.
+    std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+    std::string_view sequence = name.substr(index, length);
+    bool control = length == 2 && byte == 0xC2 && sequence.size() == 2 && static_cast<unsigned char>(sequence[1]) < 0xA0;
+    if (sequence.size() == length && !control && protocol::isValidUtf8(sequence)) {
+      shown += sequence;
+      index += length;
+    } else {
+      hex(byte);
+      ++index;
+    }
+  }
+  return shown;
 }
 
 // The catalogue's keys for a sentence: `separator` between them and `last`
@@ -172,7 +217,7 @@ int commandSources(const Invocation& invocation) {
   if (!storeExists(invocation.storePath)) return 0;
   auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
   for (const auto& source : platform::local_store::sourcesByPriority(*database)) {
-    std::cout << source.name << '\t' << source.sampleCount << '\n';
+    std::cout << escapedName(source.name) << '\t' << source.sampleCount << '\n';
   }
   return 0;
 }
@@ -183,13 +228,19 @@ int commandPrefer(const Invocation& invocation) {
   auto database = platform::local_store::openStore(invocation.storePath, platform::local_store::IfMissing::fail);
   WriteTransaction transaction(*database);
   std::vector<platform::local_store::SourceEntry> known = platform::local_store::sourcesByPriority(*database);
+  std::vector<std::string> names;
   for (const std::string& name : invocation.arguments) {
-    auto named = [&](const platform::local_store::SourceEntry& source) { return source.name == name; };
-    if (std::none_of(known.begin(), known.end(), named)) {
-      throw UsageError("unknown source '" + name + "' (\"tarnwick-store sources\" lists them)");
+    // As stored, or as "sources" shows it.
+    auto named = [&](const platform::local_store::SourceEntry& source) {
+      return source.name == name || escapedName(source.name) == name;
+    };
+    auto found = std::find_if(known.begin(), known.end(), named);
+    if (found == known.end()) {
+      throw UsageError("unknown source '" + escapedName(name) + "' (\"tarnwick-store sources\" lists them)");
     }
+    names.push_back(found->name);
   }
-  platform::local_store::preferSources(*database, invocation.arguments);
+  platform::local_store::preferSources(*database, names);
   transaction.commit();
   return 0;
 }
@@ -270,7 +321,7 @@ constexpr Command kCommands[] = {
 };
 
 void printHelp() {
-  std::cout << "usage: tarnwick-store [--store PATH] COMMAND [ARGUMENTS]\n"
+  std::cout << "usage: tarnwick-store [--store PATH] [--] COMMAND [ARGUMENTS]\n"
                "       tarnwick-store --help | --version\n\n"
                "Looks after the local health store: $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an\n"
                "absolute path, else $HOME/.local/share/tarnwick/health.sqlite3; --store PATH names another file.\n"
@@ -287,21 +338,31 @@ int run(int argc, char** argv) {
   Invocation invocation;
   std::optional<std::string> storeOverride;
   std::optional<std::string> commandName;
+  bool operandsOnly = false;
   for (std::size_t index = 0; index < arguments.size(); ++index) {
     const std::string& argument = arguments[index];
-    if (argument == "--help" || argument == "-h") {
-      printHelp();
-      return 0;
+    // After "--" nothing is an option: a source may be called "--store".
+    if (!operandsOnly) {
+      if (argument == "--") {
+        operandsOnly = true;
+        continue;
+      }
+      if (argument == "--help" || argument == "-h") {
+        printHelp();
+        return 0;
+      }
+      if (argument == "--version") {
+        std::cout << "tarnwick-store " << kVersion << '\n';
+        return 0;
+      }
+      if (argument == "--store") {
+        if (index + 1 >= arguments.size()) throw UsageError("--store needs a path");
+        if (!storeOverride) storeOverride = arguments[index + 1];
+        ++index;
+        continue;
+      }
     }
-    if (argument == "--version") {
-      std::cout << "tarnwick-store " << kVersion << '\n';
-      return 0;
-    }
-    if (argument == "--store") {
-      if (index + 1 >= arguments.size()) throw UsageError("--store needs a path");
-      if (!storeOverride) storeOverride = arguments[index + 1];
-      ++index;
-    } else if (!commandName) {
+    if (!commandName) {
       commandName = argument;
     } else {
       invocation.arguments.push_back(argument);
@@ -313,7 +374,7 @@ int run(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (command.name == *commandName) return command.run(invocation);
   }
-  throw UsageError("unknown command '" + *commandName + "' (try --help)");
+  throw UsageError("unknown command '" + escapedName(*commandName) + "' (try --help)");
 }
 
 }  // namespace

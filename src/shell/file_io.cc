@@ -1,6 +1,9 @@
 #include "shell/file_io.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -84,13 +87,44 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 bool writeWholeFile(const std::string& path, std::string_view bytes) {
+  struct stat existing {};
+  bool exists = ::lstat(path.c_str(), &existing) == 0;
+  if (!exists && errno != ENOENT) return false;
+  if (!exists || S_ISREG(existing.st_mode)) {
+    // A fixed buffer: the out-of-memory answer takes this path too.
+    constexpr std::string_view kSuffix = ".partial-XXXXXX";
+    std::array<char, PATH_MAX> temporary{};
+    if (path.size() + kSuffix.size() < temporary.size()) {
+      std::copy(kSuffix.begin(), kSuffix.end(), std::copy(path.begin(), path.end(), temporary.begin()));
+      int fd = ::mkstemp(temporary.data());
+      if (fd >= 0) {
+        bool written;
+        {
+          FileDescriptor file(fd);
+          written = writeAll(file.get(), bytes);
+        }
+        if (written && ::rename(temporary.data(), path.c_str()) == 0) return true;
+        ::unlink(temporary.data());
+        if (exists) ::unlink(path.c_str());
+        return false;
+      }
+      // A folder that takes no new files may still hold a writable file.
+      if (errno != EACCES && errno != EPERM && errno != EROFS) {
+        if (exists) ::unlink(path.c_str());
+        return false;
+      }
+    }
+  }
   int fd;
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   FileDescriptor file(fd);
-  return writeAll(file.get(), bytes);
+  if (writeAll(file.get(), bytes)) return true;
+  struct stat written {};
+  if (::fstat(file.get(), &written) == 0 && S_ISREG(written.st_mode)) (void)::ftruncate(file.get(), 0);
+  return false;
 }
 
 }  // namespace tarnwick::shell

@@ -24,8 +24,16 @@ std::string readToEnd(int fd);
 // Writes every byte to fd. Returns false on failure (errno is left set).
 bool writeAll(int fd, std::string_view bytes);
 
-// Writes bytes to the file at path, created if missing (private to the user)
-// and otherwise truncated and overwritten in place. Returns false on failure.
+// Makes the file at path hold exactly bytes, or reports that it could not.
+// A regular file, or a missing one, is replaced whole: the bytes go to a
+// private temporary file beside it ("<path>.partial-XXXXXX") that is then
+// renamed over it, so a reader sees all of the new bytes or none. When that
+// fails, the old file is removed too, so that it is not taken for this
+// answer. Anything else at path (a FIFO, a character device, a symbolic
+// link), and a file in a folder that takes no new files, is written in
+// place, and a regular file written in place is emptied when the write fails
+// half way. Only a file that can be neither replaced, written nor removed
+// keeps what it held. Returns false on failure. Allocates nothing.
 bool writeWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace tarnwick::shell

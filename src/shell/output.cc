@@ -14,14 +14,15 @@ const std::string* responseOutputPath(const CommandLine& commandLine) {
 namespace detail {
 
 void writeResponseAndEnd(std::string_view text, bool ok, const CommandLine& commandLine) {
+  // A caller that trusts the status must not read an answer that is not
+  // there: whatever did not arrive whole ends the process with status 1.
+  bool delivered;
   if (const std::string* path = responseOutputPath(commandLine)) {
-    // A response file that cannot be written leaves no trace anywhere: the
-    // caller learns from the exit status and the missing file.
-    (void)writeWholeFile(*path, text);
-  } else if (writeAll(STDOUT_FILENO, text)) {
-    (void)writeAll(STDOUT_FILENO, "\n");
+    delivered = writeWholeFile(*path, text);
+  } else {
+    delivered = writeAll(STDOUT_FILENO, text) && writeAll(STDOUT_FILENO, "\n");
   }
-  endProcess(ok ? 0 : 1);
+  endProcess(ok && delivered ? 0 : 1);
 }
 
 }  // namespace detail

@@ -10,15 +10,14 @@
 
 #include "protocol/error_codes.h"
 #include "protocol/json_codec.h"
+#include "protocol/out_of_memory.h"
 #include "protocol/records.h"
 #include "shell/command_line.h"
 
 namespace tarnwick::shell {
 
 // The answer to a request that needed more memory than the process may use.
-inline constexpr std::string_view kOutOfMemoryMessage =
-    "The bridge ran out of memory while answering the request; send a smaller request or allow the process more "
-    "memory.";
+inline constexpr std::string_view kOutOfMemoryMessage = protocol::kOutOfMemoryMessage;
 
 namespace detail {
 
@@ -79,15 +78,16 @@ EncodedResponse encodeEnvelope(const protocol::BridgeEnvelope<Payload>& envelope
 const std::string* responseOutputPath(const CommandLine& commandLine);
 
 namespace detail {
-// emit's last step: writes text to the response file (no line feed; a failed
-// write is ignored) or to standard output followed by one line feed, then
-// ends the process with status 0 for ok, else 1. Allocates nothing.
+// emit's last step: writes text to the response file (no line feed; see
+// writeWholeFile) or to standard output followed by one line feed, then ends
+// the process with status 0 when ok and every byte was written, else 1.
+// Allocates nothing.
 [[noreturn]] void writeResponseAndEnd(std::string_view text, bool ok, const CommandLine& commandLine);
 }  // namespace detail
 
 // Encodes envelope, writes it where the command line says and ends the
 // process with the status that matches what was written (see
-// encodeEnvelope). Never returns, never throws, and when memory runs out
+// encodeEnvelope), or 1 when it could not be written whole. Never returns, never throws, and when memory runs out
 // still writes the out-of-memory response.
 template <class Payload>
 [[noreturn]] void emit(const protocol::BridgeEnvelope<Payload>& envelope, const CommandLine& commandLine) noexcept {

@@ -9,7 +9,9 @@ namespace tarnwick::shell {
 void prepareStandardStreams() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1) continue;
-    int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    // Read-only for all three: a response written to a closed standard
+    // output must fail (and the status say so), not vanish into /dev/null.
+    int opened = ::open("/dev/null", O_RDONLY);
     if (opened >= 0 && opened != fd) {
       ::dup2(opened, fd);
       ::close(opened);
@@ -21,6 +23,7 @@ void prepareStandardStreams() {
     if (devNull != STDERR_FILENO) ::close(devNull);
   }
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void endProcess(int status) { ::_exit(status); }

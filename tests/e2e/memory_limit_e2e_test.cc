@@ -116,5 +116,28 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"LargeWriteUnder256MiB", 256 * kMebibyte, 200'000, Expect::eitherEnvelope}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 
+// A "sync" over a year of history needs its memory in the store, where both
+// SQLite and the store's own allocations run out: the answer is the same
+// out-of-memory sentence as anywhere else, never the store's own failure.
+TEST(MemoryLimitInStoreTest, RunningOutInsideTheStoreAnswersTheOutOfMemorySentence) {
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer needs more address space than these limits allow";
+  if (::access(kPrlimit, X_OK) != 0) GTEST_SKIP() << "prlimit (util-linux) is not installed";
+  StoreHome home;
+  ASSERT_EQ(home.tool({"generate", "--days", "365"}).exitStatus, 0);
+  ASSERT_EQ(home.tool({"grant"}).exitStatus, 0);
+  int outOfMemory = 0;
+  for (long long limit : {32 * kMebibyte, 40 * kMebibyte, 48 * kMebibyte}) {
+    SCOPED_TRACE(limit / kMebibyte);
+    ProcessResult result = runProcess(kPrlimit, home.options({"--as=" + std::to_string(limit), "--",
+                                                              builtProgram("tarnwick")},
+                                                             R"({"method":"sync","sourceMode":"native","since":0})"));
+    expectOneEnvelope(result);
+    if (result.exitStatus == 0) continue;
+    EXPECT_EQ(result.standardOutput, std::string(shell::kOutOfMemoryResponse) + "\n");
+    ++outOfMemory;
+  }
+  EXPECT_GT(outOfMemory, 0) << "no limit was tight enough to test anything";
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

@@ -105,14 +105,19 @@ class BrokenStoreTest : public ::testing::Test {
 
   // A small memory file system over the data folder, filled to the last
   // byte after a sound store is made on it (or, without one, left empty).
-  void makeFullDisk(bool withStore = true) {
+  // A store in use has the log and shared-memory files a bridge leaves;
+  // a closed one is the single file the store tool leaves.
+  enum class DiskStore { none, closed, inUse };
+  void makeFullDisk(DiskStore withStore = DiskStore::inUse) {
     if (::mount("tarnwick-full", home_.path().c_str(), "tmpfs", 0, "size=4m,mode=0700") != 0) {
       GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << "); run as root to test a full disk";
     }
     mounted_ = true;
-    if (withStore) {
+    if (withStore != DiskStore::none) {
       makeSoundStore();
       samplesBefore_ = StoreInspection(store()).number("SELECT count(*) FROM samples");
+    }
+    if (withStore == DiskStore::inUse) {
       // The bridge leaves its log and shared-memory files behind, so that a
       // later write finds them there and fails only where it grows the log.
       ASSERT_TRUE(ask(home_, {{"method", "sync"}, {"sourceMode", "native"}}).ok());
@@ -264,8 +269,22 @@ TEST_F(BrokenStoreTest, FullDiskIsReportedAndTheStoreKept) {
   EXPECT_TRUE(later.ok()) << later.process.standardOutput;
 }
 
+TEST_F(BrokenStoreTest, FullDiskStillReadsAStoreWhoseSharedMemoryFileIsGone) {
+  makeFullDisk(DiskStore::closed);
+  if (IsSkipped()) return;
+  ASSERT_FALSE(fs::exists(store() + "-shm"));
+  BridgeAnswer synced = ask(home_, {{"method", "sync"}, {"sourceMode", "native"}});
+  EXPECT_TRUE(synced.ok()) << synced.process.standardOutput;
+  EXPECT_FALSE(synced.envelope["data"]["metrics"].empty());
+  BridgeAnswer written = ask(home_, StepBatches().request(0, 20));
+  EXPECT_EQ(written.errorMessage(), "The disk is full; the health store at '" + store() + "' could not be written.");
+  freeDisk();
+  EXPECT_EQ(StoreInspection(store()).number("SELECT count(*) FROM samples"), samplesBefore_);
+  EXPECT_TRUE(ask(home_, StepBatches().request(1, 20)).ok());
+}
+
 TEST_F(BrokenStoreTest, FullDiskDuringCreationNamesTheStoreAndLeavesNoTemporaryFile) {
-  makeFullDisk(/*withStore=*/false);
+  makeFullDisk(DiskStore::none);
   if (IsSkipped()) return;
   leaveRoom(16 * 1024);  // the temporary store is begun, and cannot be finished
   BridgeAnswer answer = ask(home_, StepBatches().request(0, 20));

@@ -1,11 +1,12 @@
-// The POSIX file operations on a real file system: whole reads, writes in
-// place, transfers larger than one system call moves, and error sentences.
+// The POSIX file operations on a real file system: whole reads, whole
+// replacements and writes in place, transfers larger than one system call moves, and error sentences.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -22,6 +23,12 @@ std::string contentOf(const std::string& path) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+unsigned fileModeOf(const std::string& path) {
+  struct stat status {};
+  EXPECT_EQ(::stat(path.c_str(), &status), 0);
+  return status.st_mode & 0777;
 }
 
 ino_t inodeOf(const std::string& path) {
@@ -64,16 +71,39 @@ TEST(FileIoTest, ReadFailuresAreOneEnglishSentenceNamingTheFile) {
   }
 }
 
-TEST(FileIoTest, WriteReplacesContentInPlace) {
+TEST(FileIoTest, WriteReplacesARegularFileWholeAndWritesThroughALink) {
   TemporaryDirectory directory;
   std::string path = directory.file("response.json");
   std::ofstream(path, std::ios::binary) << std::string(1000, 'o');
   ino_t before = inodeOf(path);
   ASSERT_TRUE(shell::writeWholeFile(path, "{\"ok\":true}"));
   EXPECT_EQ(contentOf(path), "{\"ok\":true}");
-  EXPECT_EQ(inodeOf(path), before);
+  EXPECT_NE(inodeOf(path), before);
+  EXPECT_EQ(fileModeOf(path), 0600u) << "a response is private";
+  // A link stays a link; its target gets the bytes.
+  std::string link = directory.file("link.json");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  ASSERT_TRUE(shell::writeWholeFile(link, "{}"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(contentOf(path), "{}");
   EXPECT_FALSE(shell::writeWholeFile(directory.file("missing/response.json"), "x"));
   EXPECT_FALSE(shell::writeWholeFile(directory.path(), "x"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.path()), {}), 2) << "a temporary file was left";
+}
+
+// Where no new file can be made beside it, a writable file is written in
+// place; file modes bind only those who are not the superuser.
+TEST(FileIoTest, WriteInAFolderThatTakesNoNewFilesGoesInPlaceNonRoot) {
+  if (::geteuid() == 0) GTEST_SKIP() << "file modes do not bind the superuser";
+  TemporaryDirectory directory;
+  std::string path = directory.file("response.json");
+  std::ofstream(path, std::ios::binary) << std::string(1000, 'o');
+  ino_t before = inodeOf(path);
+  ::chmod(directory.path().c_str(), 0500);
+  EXPECT_TRUE(shell::writeWholeFile(path, "{\"ok\":true}"));
+  ::chmod(directory.path().c_str(), 0700);
+  EXPECT_EQ(contentOf(path), "{\"ok\":true}");
+  EXPECT_EQ(inodeOf(path), before);
 }
 
 TEST(FileIoTest, WriteAllAndReadToEndMoveMoreThanAPipeHolds) {

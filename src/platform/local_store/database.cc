@@ -98,7 +98,11 @@ std::int64_t Statement::columnInt(int column) const { return sqlite3_column_int6
 
 std::optional<std::string> Statement::columnText(int column) const {
   const unsigned char* text = sqlite3_column_text(statement_, column);
-  if (!text) return std::nullopt;
+  if (!text) {
+    // A text SQLite had no memory to convert is not a missing one.
+    if (sqlite3_errcode(database_->handle()) == SQLITE_NOMEM) throw outOfMemoryError();
+    return std::nullopt;
+  }
   return std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(sqlite3_column_bytes(statement_, column)));
 }
 

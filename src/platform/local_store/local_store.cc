@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <map>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -56,6 +57,8 @@ std::optional<HealthStoreError> capture(const std::string& path, Work&& work) {
     return std::nullopt;
   } catch (const HealthStoreError& error) {
     return error;
+  } catch (const std::bad_alloc&) {
+    return outOfMemoryError();
   } catch (const std::exception& error) {
     return HealthStoreError(HealthErrorCode::databaseInaccessible,
                             "The health store at '" + path + "' failed: " + error.what());

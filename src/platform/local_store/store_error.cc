@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "protocol/errno_text.h"
+#include "protocol/out_of_memory.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
@@ -30,6 +31,12 @@ health::HealthStoreError fileSystemError(const std::string& path, int systemErro
                       " cannot be opened: " + protocol::describeErrno(systemError) + ".");
 }
 
+bool isDiskFullError(const health::HealthStoreError& error, const std::string& path) {
+  return std::string_view(error.what()) == fileSystemError(path, ENOSPC).what();
+}
+
+health::HealthStoreError outOfMemoryError() { return inaccessible(std::string(protocol::kOutOfMemoryMessage)); }
+
 health::HealthStoreError notPrivateError(const std::string& path, StorePart part, int systemError) {
   std::string what = [&] {
     switch (part) {
@@ -50,7 +57,9 @@ health::HealthStoreError storeErrorFromSqlite(int resultCode, const std::string&
     // A store in WAL mode is read through a shared-memory file beside it.
     return brokenStoreError(path, "is read-only and so is its folder, where the store keeps its shared-memory file");
   }
+  if (resultCode == SQLITE_IOERR_NOMEM) return outOfMemoryError();
   switch (resultCode & 0xff) {
+    case SQLITE_NOMEM: return outOfMemoryError();
     case SQLITE_NOTADB: return brokenStoreError(path, "is not a database");
     case SQLITE_CORRUPT: return brokenStoreError(path, "is damaged");
     case SQLITE_READONLY: return brokenStoreError(path, "is read-only");

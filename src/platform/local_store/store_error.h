@@ -22,6 +22,15 @@ health::HealthStoreError brokenStoreError(const std::string& path, std::string_v
 // The error for a failed file operation (errno) on the store's file or folder.
 health::HealthStoreError fileSystemError(const std::string& path, int systemError);
 
+// True when error is fileSystemError's "disk is full" for the store at path.
+bool isDiskFullError(const health::HealthStoreError& error, const std::string& path);
+
+// The error for running out of memory inside the store (SQLite's
+// SQLITE_NOMEM, or a failed allocation of the store's own): the process's
+// one out-of-memory sentence, so that the caller reads the same answer
+// wherever memory ran out.
+health::HealthStoreError outOfMemoryError();
+
 // The store's file and what belongs to it.
 enum class StorePart { folder, file, log, sharedMemory };
 

@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
+#include <optional>
 #include <cstring>
 #include <set>
 #include <vector>
 
+#include "platform/local_store/local_health_store.h"
 #include "platform/local_store/local_store_schema.h"
 #include "platform/local_store/store_error.h"
 
@@ -20,11 +23,6 @@ namespace tarnwick::platform::local_store {
 namespace {
 
 constexpr std::string_view kSqliteMagic{"SQLite format 3\0", 16};
-
-// The folder the bridge makes for its store in the data home. Only this one
-// is made private on open: a store put elsewhere with --store lives in a
-// folder of the person's choosing (perhaps /tmp), which is left alone.
-constexpr std::string_view kOwnFolderName = "tarnwick";
 
 // What SQLite keeps beside a database file while it is in use.
 constexpr std::array<std::string_view, 3> kSideFileSuffixes{"-wal", "-shm", "-journal"};
@@ -77,44 +75,86 @@ void makePrivate(const std::string& file, StorePart part, const std::string& sto
   if (::chmod(file.c_str(), info.st_mode & 0700) != 0) throw notPrivateError(storePath, part, errno);
 }
 
+// True when path is the store in the data home, whose folder the bridge
+// made for it. Only that folder is made private: a store put elsewhere with
+// --store lives in a folder of the person's choosing (perhaps /tmp, perhaps
+// one that happens to be called "tarnwick"), which is left alone.
+bool isDefaultLocation(const std::string& path) {
+  try {
+    return parentOf(defaultLocalStorePath()) == parentOf(path);
+  } catch (const health::HealthStoreError&) {
+    return false;  // no default location at all
+  }
+}
+
+void makeFolderPrivate(const std::string& path) {
+  if (isDefaultLocation(path)) makePrivate(parentOf(path), StorePart::folder, path);
+}
+
 void makeStorePrivate(const std::string& path) {
-  std::string folder = parentOf(path);
-  if (fileNameOf(folder) == kOwnFolderName) makePrivate(folder, StorePart::folder, path);
+  makeFolderPrivate(path);
   makePrivate(path, StorePart::file, path);
   makePrivate(path + "-wal", StorePart::log, path);
   makePrivate(path + "-shm", StorePart::sharedMemory, path);
 }
 
-// Removes what creators that died left beside the store: "<store>.new-*"
-// files and their side files. A live creator holds a lock on its file for
+// The name of a store being built: "<store>.new-tarnwick-" and mkstemp's
+// six letters and digits. The fixed part and the exact length are what let
+// the clean-up tell these files from a person's own "<store>.new-*".
+constexpr std::string_view kCreationMark = ".new-tarnwick-";
+constexpr std::size_t kUniqueLetters = 6;
+
+// The part of name before a side-file suffix, when name is one of ours:
+// "<store>.new-tarnwick-XXXXXX" with or without "-wal", "-shm", "-journal".
+std::optional<std::string_view> creationIn(std::string_view name, std::string_view storeName) {
+  for (std::string_view suffix : kSideFileSuffixes) {
+    if (name.ends_with(suffix)) {
+      name.remove_suffix(suffix.size());
+      break;
+    }
+  }
+  if (!name.starts_with(storeName)) return std::nullopt;
+  std::string_view rest = name.substr(storeName.size());
+  if (!rest.starts_with(kCreationMark) || rest.size() != kCreationMark.size() + kUniqueLetters) return std::nullopt;
+  for (char c : rest.substr(kCreationMark.size())) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return std::nullopt;
+  }
+  return name;
+}
+
+// True when the open file is what a creator leaves: a regular file of this
+// user that is empty (it died before SQLite wrote) or an SQLite database.
+bool looksLikeCreation(int descriptor) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return false;
+  if (info.st_size == 0) return true;
+  std::array<char, 16> header{};
+  return ::pread(descriptor, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size()) &&
+         std::string_view(header.data(), header.size()) == kSqliteMagic;
+}
+
+// Removes what creators that died left beside the store: their files (see
+// creationIn) and side files. A live creator holds a lock on its file for
 // as long as it needs it (see LockedTemporary), so a file whose lock can be
 // taken has no creator any more; side files whose database is gone have
 // none either. Best effort: what cannot be removed is left for a later run.
 void removeAbandonedCreations(const std::string& path) {
   std::string folder = parentOf(path);
-  std::string prefix = fileNameOf(path) + ".new-";
+  std::string storeName = fileNameOf(path);
   DIR* directory = ::opendir(folder.c_str());
   if (!directory) return;
   std::set<std::string> temporaries;
   while (const dirent* entry = ::readdir(directory)) {
-    std::string_view name(entry->d_name);
-    if (!name.starts_with(prefix)) continue;
-    for (std::string_view suffix : kSideFileSuffixes) {
-      if (name.ends_with(suffix)) {
-        name.remove_suffix(suffix.size());
-        break;
-      }
-    }
-    temporaries.insert(folder + "/" + std::string(name));
+    if (auto creation = creationIn(entry->d_name, storeName)) temporaries.insert(folder + "/" + std::string(*creation));
   }
   ::closedir(directory);
   for (const std::string& temporary : temporaries) {
-    int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    int descriptor = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (descriptor < 0) {
       if (errno == ENOENT) removeSideFiles(temporary);
       continue;
     }
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+    if (looksLikeCreation(descriptor) && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
       removeSideFiles(temporary);
       ::unlink(temporary.c_str());
     }
@@ -128,7 +168,7 @@ void removeAbandonedCreations(const std::string& path) {
 class LockedTemporary {
  public:
   explicit LockedTemporary(const std::string& storePath) {
-    std::string pattern = storePath + ".new-XXXXXX";
+    std::string pattern = storePath + std::string(kCreationMark) + std::string(kUniqueLetters, 'X');
     while (true) {
       std::vector<char> name(pattern.begin(), pattern.end());
       name.push_back('\0');
@@ -192,11 +232,25 @@ void configure(Database& database) {
   database.execute("PRAGMA foreign_keys = ON");
 }
 
+// Where a connection keeps the index of the write-ahead log: the
+// "-shm" file every connection shares, or (none) the process's own memory,
+// for which SQLite holds an exclusive lock on the store as long as the
+// connection lives; other runs wait for it as for a writer.
+enum class SharedMemory { file, none };
+
+std::unique_ptr<Database> openExisting(const std::string& path, SharedMemory sharedMemory) {
+  auto database = std::make_unique<Database>(path, Database::Mode::readWrite);
+  // Before the first read: only then does SQLite do without the file.
+  if (sharedMemory == SharedMemory::none) database->execute("PRAGMA locking_mode = EXCLUSIVE");
+  configure(*database);
+  LocalStoreSchema::prepare(*database);
+  return database;
+}
+
 // Builds a complete store in a temporary file in the same folder and links
 // it to `path`; EEXIST means another process got there first, which is fine.
 // Errors name `path`: the temporary file is no concern of the caller's.
 void createStore(const std::string& path) {
-  makeFolders(parentOf(path), path);
   LockedTemporary temporary(path);
   {
     Database database(temporary.name(), Database::Mode::readWrite, path);
@@ -218,20 +272,31 @@ void createStore(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<Database> openStore(const std::string& path, IfMissing ifMissing) {
-  removeAbandonedCreations(path);
+  // Only a run that may write cleans up: one that only reads changes nothing.
+  if (ifMissing == IfMissing::create) removeAbandonedCreations(path);
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) {
     if (errno != ENOENT) throw fileSystemError(path, errno);
     if (ifMissing == IfMissing::fail) throw brokenStoreError(path, "does not exist");
+    makeFolders(parentOf(path), path);
+    // A folder that cannot be made private refuses the store before
+    // anything is made in it.
+    makeFolderPrivate(path);
     createStore(path);
     if (::stat(path.c_str(), &info) != 0) throw fileSystemError(path, errno);
   }
   checkExistingFile(path, info);
   makeStorePrivate(path);
-  auto database = std::make_unique<Database>(path, Database::Mode::readWrite);
-  configure(*database);
-  LocalStoreSchema::prepare(*database);
-  return database;
+  bool hadSharedMemory = ::access((path + "-shm").c_str(), F_OK) == 0;
+  try {
+    return openExisting(path, SharedMemory::file);
+  } catch (const health::HealthStoreError& error) {
+    if (hadSharedMemory || !isDiskFullError(error, path)) throw;
+  }
+  // The first reader of a store whose shared-memory file is gone must make
+  // one, which a full disk refuses; a read needs no room on the disk, so it
+  // keeps that index in its own memory instead.
+  return openExisting(path, SharedMemory::none);
 }
 
 }  // namespace tarnwick::platform::local_store

@@ -1,12 +1,15 @@
 // Finding, creating and opening the store's file. Health data is private:
-// the folder is 0700 and the file, its write-ahead log and its shared-memory
-// file are 0600 when created, whatever the umask, and every open takes group
-// and other users' access away again before any data is read. A new store is
-// built in a temporary file beside the final one and linked into place
-// without overwriting, so no process ever sees a half-made store; when
-// another process wins that race, its store is used. Temporary files of
-// creators that died are removed by the next open. A file that is there but
-// not a valid store is reported and never changed.
+// the file, its write-ahead log and its shared-memory file are 0600 when
+// created, whatever the umask, and every open takes group and other users'
+// access away again before any data is read, as it does from the folder in
+// the data home that the bridge makes for the store (a folder named with
+// --store is the person's and left alone). A new store is built in a
+// temporary file beside the final one and linked into place without
+// overwriting, so no process ever sees a half-made store; when another
+// process wins that race, its store is used. Temporary files of creators
+// that died are removed by the next open that may create the store; nothing
+// else in the folder is ever touched. A file that is there but not a valid
+// store is reported and never changed.
 #pragma once
 
 #include <memory>

@@ -143,7 +143,7 @@ TEST(LocalStoreFile, EveryOpenTakesOtherUsersAccessAway) {
     unsigned made;  // the owner's own bits are kept
   };
   const std::vector<Case> cases{
-      {"", 0755, 0700}, {"health.sqlite3", 0644, 0600}, {"health.sqlite3", 0444, 0400},
+      {"health.sqlite3", 0644, 0600}, {"health.sqlite3", 0444, 0400},
       {"health.sqlite3-wal", 0666, 0600}, {"health.sqlite3-shm", 0640, 0600}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.part) + " " + std::to_string(c.loose));
@@ -181,12 +181,13 @@ TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
   LocalStoreFactory factory;
   const std::string folder = fs::path(factory.path()).parent_path().string();
   fs::create_directories(folder);
-  for (const char* name : {"health.sqlite3.new-dead01", "health.sqlite3.new-dead01-wal", "health.sqlite3.new-dead01-shm",
-                           "health.sqlite3.new-gone02-wal", "health.sqlite3.new-live03", "notes.new-keep04"}) {
-    writeFile(folder + "/" + name, "x");
+  for (const char* name : {"health.sqlite3.new-tarnwick-dead01", "health.sqlite3.new-tarnwick-dead01-wal",
+                           "health.sqlite3.new-tarnwick-dead01-shm", "health.sqlite3.new-tarnwick-gone02-wal",
+                           "health.sqlite3.new-tarnwick-live03", "notes.new-tarnwick-keep04"}) {
+    writeFile(folder + "/" + name, "");
   }
   // A creator still at work holds the lock on its file.
-  int live = ::open((folder + "/health.sqlite3.new-live03").c_str(), O_RDONLY | O_CLOEXEC);
+  int live = ::open((folder + "/health.sqlite3.new-tarnwick-live03").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(live, LOCK_EX), 0);
   auto delivered = querySamples(factory.store(), newestHeartRate());
   ::close(live);
@@ -194,7 +195,7 @@ TEST(LocalStoreFile, AbandonedCreationsAreRemovedAndALiveOneIsLeft) {
   EXPECT_TRUE(delivered.error->is(health::HealthErrorCode::authorizationNotDetermined)) << delivered.error->what();
   EXPECT_EQ(folderEntries(folder),
             (std::vector<std::string>{"health.sqlite3", "health.sqlite3-shm", "health.sqlite3-wal",
-                                      "health.sqlite3.new-live03", "notes.new-keep04"}));
+                                      "health.sqlite3.new-tarnwick-live03", "notes.new-tarnwick-keep04"}));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 // permission sheet on GTK 4. The only symbol it exports is the entry.
 #include <gtk/gtk.h>
 
+#include <cstdlib>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -37,7 +39,8 @@ class GtkDesktopToolkit final : public DesktopToolkit {
   void post(Task task) override { queueOnMainLoop(std::move(task)); }
 
   void run(Task launched) override {
-    queueOnMainLoop(std::move(launched));
+    setPendingLaunch(std::move(launched));
+    queueOnMainLoop(launchIfPending);
     // No window exists until a sheet is needed; a bare main loop (rather than
     // an application object that quits when its last window goes) keeps
     // running regardless, and registers nothing on the session bus.
@@ -89,6 +92,17 @@ void discardLog(const gchar* domain, GLogLevelFlags, const gchar* message, gpoin
 }
 void discardPrint(const gchar*) {}
 
+// The sheet is a few switches and two buttons: GTK's cairo renderer draws
+// it, and nothing loads or probes OpenGL, whose drivers have crashed the
+// process when the display went away under them. Read by GTK at start-up,
+// so set before it.
+void useRendererWithoutGl() {
+  ::setenv("GSK_RENDERER", "cairo", 1);
+  const char* debug = std::getenv("GDK_DEBUG");
+  std::string flags = debug && debug[0] != '\0' ? std::string(debug) + ",gl-disable" : "gl-disable";
+  ::setenv("GDK_DEBUG", flags.c_str(), 1);
+}
+
 void silenceToolkitOutput() {
   g_log_set_writer_func(discardStructuredLog, nullptr, nullptr);
   g_log_set_default_handler(discardLog, nullptr);
@@ -106,8 +120,9 @@ extern "C" __attribute__((visibility("default"))) tarnwick::platform::DesktopToo
   gtk::silenceToolkitOutput();
   // The locale must never change what the bridge writes.
   gtk_disable_setlocale();
-  if (!gtk_init_check()) return nullptr;
+  gtk::useRendererWithoutGl();
   gtk::watchForLostDisplay();
+  if (!gtk::startToolkit([] { return gtk_init_check() != FALSE; })) return nullptr;
   // Lives for the rest of the process; the process ends with _exit.
   return new gtk::GtkDesktopToolkit;
 }

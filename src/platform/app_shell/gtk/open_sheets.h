@@ -28,11 +28,25 @@ void answerSheet(unsigned long ticket, PermissionSheetAnswer answer);
 void failSheets(const std::string& failure);
 
 // Makes the loss of the X connection (the server ended, or the sheet's
-// client was killed) fail the open sheets instead of ending the process;
-// the main thread then waits for the bridge to answer and end the process.
-// Does nothing on other display backends. Main thread, after the toolkit
-// has started.
+// client was killed) fail the open sheets instead of ending the process,
+// from the toolkit's start-up on: losing it during start-up jumps back to
+// `startUp`'s caller (see startToolkit); losing it later fails the sheets,
+// launches the request if the main loop has not done so yet, and keeps the
+// main thread waiting for the bridge to answer and end the process. Does
+// nothing on other display backends. Main thread, once, before the toolkit
+// starts.
 void watchForLostDisplay();
+
+// Runs startUp (the toolkit's own start-up) under the watch: false when it
+// failed or the display was lost while it ran, in which case the toolkit
+// must not be used again. Main thread, once, after watchForLostDisplay.
+bool startToolkit(bool (*startUp)());
+
+// Hands over the launch of the request: the main loop calls
+// launchIfPending as its first piece of work, and a display lost before that
+// launches it too, exactly once between them. Main thread.
+void setPendingLaunch(std::function<void()> launch);
+void launchIfPending();
 
 // Sees each log record the toolkit writes. GDK reports an X error it did not
 // expect (the sheet's window destroyed by another program, say) and then
