@@ -9,22 +9,26 @@
 namespace tarnwick::health {
 namespace {
 
+// No night's sleep and no workout lasts two days.
+constexpr double kTwoDays = 48 * 3600.0;
+
 constexpr std::array<MetricEntry, 7> kCatalogue{{
-    // key, label, unit text, type identifier, kind, default unit, stored unit, bound, cumulative, reader
+    // key, label, unit text, type identifier, kind, default unit, stored unit, bound, cumulative, reader,
+    // zero is a reading, longest sample
     {"steps", "Steps", "steps", kStepCountIdentifier, ObjectKind::quantity, "count", "count", 1e7, true,
-     MetricReader::stepTotal},
+     MetricReader::stepTotal, true, 0},
     {"sleep", "Sleep", "min", kSleepAnalysisIdentifier, ObjectKind::category, "", "", 0, false,
-     MetricReader::sleepTotal},
+     MetricReader::sleepTotal, false, kTwoDays},
     {"heart_rate", "Heart Rate", "bpm", kHeartRateIdentifier, ObjectKind::quantity, "count/min", "count/min", 1e3,
-     false, MetricReader::latestQuantity},
+     false, MetricReader::latestQuantity, false, 0},
     {"hrv", "HRV", "ms", kHeartRateVariabilityIdentifier, ObjectKind::quantity, "ms", "ms", 1e4, false,
-     MetricReader::latestQuantity},
+     MetricReader::latestQuantity, false, 0},
     {"weight", "Weight", "lb", kBodyMassIdentifier, ObjectKind::quantity, "lb", "kg", 1e4, false,
-     MetricReader::latestQuantity},
+     MetricReader::latestQuantity, false, 0},
     {"glucose", "Glucose", "mg/dL", kBloodGlucoseIdentifier, ObjectKind::quantity, "mg/dL", "mg/dL", 1e5, false,
-     MetricReader::latestQuantity},
+     MetricReader::latestQuantity, false, 0},
     {"workout", "Training Load", "min", kWorkoutTypeIdentifier, ObjectKind::workout, "", "", 0, false,
-     MetricReader::latestWorkout},
+     MetricReader::latestWorkout, false, kTwoDays},
 }};
 
 const MetricEntry* findQuantity(std::string_view key) {

@@ -43,6 +43,12 @@ struct MetricEntry {
   // Samples that add up (steps) rather than stand alone (heart rate).
   bool cumulative;
   MetricReader reader;
+  // Whether an amount of zero is a reading (no steps in an hour) rather than
+  // a slip (no heart beats); only quantity rows are asked.
+  bool zeroIsAReading;
+  // The longest one sample of the type may last, in seconds; zero for types
+  // whose samples are instants.
+  double longestSeconds;
 };
 
 // Every row, in canonical order: the order of the default key lists, of the

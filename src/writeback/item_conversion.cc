@@ -4,7 +4,9 @@
 
 #include "health/metric_catalogue.h"
 #include "protocol/utf8.h"
+#include "writeback/item_plausibility.h"
 #include "writeback/number_text.h"
+#include "writeback/unit_aliases.h"
 
 namespace tarnwick::writeback {
 namespace {
@@ -63,11 +65,16 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
 
   // No unit, or a null one, means the metric's default unit.
   health::Unit unit = health::quantityUnit(item.type);
+  const health::MetricEntry& metric = *health::findMetric(item.type);
   if (item.unit) {
-    std::optional<health::Unit> named = store.unitFromString(*item.unit);
-    if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
+    std::optional<health::Unit> named = store.unitFromString(unitTextFor(metric, *item.unit));
+    if (!named) {
+      return skipped(item, "'" + quoted(*item.unit) + "' is not a unit; " + item.type + " takes " +
+                               std::string(acceptedUnitsText(metric)));
+    }
     if (!named->isCompatibleWith(unit)) {
-      return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type);
+      return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type + ", which takes " +
+                               std::string(acceptedUnitsText(metric)));
     }
     unit = *named;
   }
@@ -79,6 +86,7 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   if (!health::isWithinBounds(item.type, quantity)) {
     return skipped(item, "its value " + health::outOfRangeClause(item.type));
   }
+  if (auto reason = implausibleAmount(metric, *value)) return skipped(item, *reason);
 
   Instant instant = endOf(item, clock);
   return health::makeQuantitySample(*type, std::move(quantity), instant, instant);
@@ -132,6 +140,7 @@ std::variant<Sample, SkippedItem> convertItem(health::HealthStore& store, const 
                                               const health::Clock& clock) {
   const health::MetricEntry* metric = health::findMetric(item.type);
   if (!metric) return SkippedItem{};
+  if (auto reason = implausibleDates(item, *metric, clock)) return skipped(item, *reason);
   switch (metric->kind) {
     case health::ObjectKind::quantity: return convertQuantity(store, item, clock);
     case health::ObjectKind::category: return convertSleep(store, item, clock);
