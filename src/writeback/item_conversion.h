@@ -29,8 +29,8 @@ struct SkippedItem {
 };
 
 // The sample an item becomes, or why it became none. The item's type must be
-// a writeback type. Reads clock for each missing instant; never throws for
-// any item text.
+// a writeback type. Reads clock for each missing instant, and once more
+// when the item carries a date to judge; never throws for any item text.
 std::variant<health::Sample, SkippedItem> convertItem(health::HealthStore& store, const protocol::WritebackItem& item,
                                                       const health::Clock& clock);
 
