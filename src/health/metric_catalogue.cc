@@ -16,9 +16,20 @@ Unit unitOf(std::string_view text) {
   return *unit;
 }
 
-QuantityRule measured(std::string_view defaultUnit, std::string_view storedUnit, double bound) {
-  return QuantityRule{unitOf(defaultUnit), unitOf(storedUnit), Quantity(unitOf(storedUnit), bound)};
+QuantityRule measured(std::string_view defaultUnit, std::string_view storedUnit, double bound, bool zeroIsAReading,
+                      std::string_view acceptedUnits, std::span<const UnitAlias> aliases = {}) {
+  return QuantityRule{unitOf(defaultUnit), unitOf(storedUnit), Quantity(unitOf(storedUnit), bound), zeroIsAReading,
+                      aliases, acceptedUnits};
 }
+
+// No night's sleep and no workout lasts two days.
+constexpr double kTwoDays = 48 * 3600.0;
+
+// Glucose in millimoles per litre, with glucose's molar mass in g/mol.
+constexpr UnitAlias kGlucoseAliases[] = {
+    {"mmol/L", "mmol<180.15588000005408>/L"},
+    {"mmol/l", "mmol<180.15588000005408>/L"},
+};
 
 MetricEntry quantityRow(std::string_view key, std::string_view label, std::string_view unitText,
                         std::string_view identifier, MetricReader reader, QuantityRule rule) {
@@ -31,21 +42,22 @@ MetricEntry quantityRow(std::string_view key, std::string_view label, std::strin
 const std::array<MetricEntry, 7>& rows() {
   static const std::array<MetricEntry, 7> catalogue{{
       quantityRow("steps", "Steps", "steps", kStepCountIdentifier, MetricReader::cumulativeTotal,
-                  measured("count", "count", 1e7)),
+                  measured("count", "count", 1e7, true, "count or steps")),
       {"sleep", "Sleep", "min", ObjectType{ObjectKind::category, std::string(kSleepAnalysisIdentifier)},
        MetricReader::categoryMinutes, std::nullopt,
        CategoryRule{"sleep-analysis", static_cast<int>(SleepAnalysis::inBed), static_cast<int>(SleepAnalysis::asleepREM),
-                    static_cast<int>(SleepAnalysis::asleepUnspecified)}},
+                    static_cast<int>(SleepAnalysis::asleepUnspecified)},
+       kTwoDays},
       quantityRow("heart_rate", "Heart Rate", "bpm", kHeartRateIdentifier, MetricReader::latestQuantity,
-                  measured("count/min", "count/min", 1e3)),
+                  measured("count/min", "count/min", 1e3, false, "count/min or bpm")),
       quantityRow("hrv", "HRV", "ms", kHeartRateVariabilityIdentifier, MetricReader::latestQuantity,
-                  measured("ms", "ms", 1e4)),
+                  measured("ms", "ms", 1e4, false, "ms or s")),
       quantityRow("weight", "Weight", "lb", kBodyMassIdentifier, MetricReader::latestQuantity,
-                  measured("lb", "kg", 1e4)),
+                  measured("lb", "kg", 1e4, false, "lb, kg or st")),
       quantityRow("glucose", "Glucose", "mg/dL", kBloodGlucoseIdentifier, MetricReader::latestQuantity,
-                  measured("mg/dL", "mg/dL", 1e5)),
+                  measured("mg/dL", "mg/dL", 1e5, false, "mg/dL or mmol/L", kGlucoseAliases)),
       {"workout", "Training Load", "min", ObjectType{ObjectKind::workout, std::string(kWorkoutTypeIdentifier)},
-       MetricReader::latestWorkout, std::nullopt, std::nullopt},
+       MetricReader::latestWorkout, std::nullopt, std::nullopt, kTwoDays},
   }};
   return catalogue;
 }

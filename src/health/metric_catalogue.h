@@ -24,6 +24,12 @@ enum class MetricReader {
   latestWorkout,    // the newest workout, with a record
 };
 
+// A unit word of a metric and the unit grammar's text for it.
+struct UnitAlias {
+  std::string_view text;
+  std::string_view unit;
+};
+
 // What a quantity metric's values are measured in and may hold.
 struct QuantityRule {
   // The unit wire values are read and written in.
@@ -37,6 +43,15 @@ struct QuantityRule {
   // a corrupted file, and one such value stored would make every later sum
   // over the type meaningless.
   Quantity largest;
+  // Whether an amount of zero is a reading (no steps in an hour) rather than
+  // a slip (no heart beats).
+  bool zeroIsAReading;
+  // The unit words a caller naturally sends beside the unit grammar ("mmol/L"
+  // for glucose's millimoles), each with the grammar text it stands for.
+  std::span<const UnitAlias> aliases;
+  // The units a person uses for the metric, as a warning lists them
+  // ("mg/dL or mmol/L"); any unit of the same dimension is taken too.
+  std::string_view acceptedUnits;
 };
 
 // What a category metric's samples may hold.
@@ -60,6 +75,9 @@ struct MetricEntry {
   MetricReader reader;
   std::optional<QuantityRule> quantity;  // quantity rows only
   std::optional<CategoryRule> category;  // category rows only
+  // The longest one sample of the type may last, in seconds; zero for types
+  // whose samples are instants.
+  double longestSeconds = 0;
 
   ObjectKind kind() const { return type.kind; }
   // Samples that add up (steps) rather than stand alone (heart rate).

@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "protocol/utf8.h"
+#include "writeback/item_plausibility.h"
 #include "writeback/number_text.h"
+#include "writeback/unit_aliases.h"
 
 namespace tarnwick::writeback {
 namespace {
@@ -60,10 +62,14 @@ std::variant<Sample, SkippedItem> convertQuantity(const health::MetricEntry& met
   // No unit, or a null one, means the metric's default unit.
   health::Unit unit = rule.defaultUnit;
   if (item.unit) {
-    std::optional<health::Unit> named = health::Unit::fromString(*item.unit);
-    if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
+    std::optional<health::Unit> named = health::Unit::fromString(unitTextFor(metric, *item.unit));
+    if (!named) {
+      return skipped(item, "'" + quoted(*item.unit) + "' is not a unit; " + std::string(metric.key) + " takes " +
+                               std::string(rule.acceptedUnits));
+    }
     if (!named->isCompatibleWith(unit)) {
-      return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type);
+      return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + std::string(metric.key) +
+                               ", which takes " + std::string(rule.acceptedUnits));
     }
     unit = *named;
   }
@@ -73,6 +79,7 @@ std::variant<Sample, SkippedItem> convertQuantity(const health::MetricEntry& met
   // would sum to infinity just the same.
   health::Quantity quantity(unit, *value);
   if (!health::isWithinBounds(metric, quantity)) return skipped(item, "its value " + health::outOfRangeClause(metric));
+  if (auto reason = implausibleAmount(metric, *value)) return skipped(item, *reason);
 
   Instant instant = endOf(item, clock);
   return health::makeQuantitySample(metric.type, std::move(quantity), instant, instant);
@@ -114,6 +121,7 @@ std::string unsupportedTypeWarning(std::string_view type) {
 
 std::variant<Sample, SkippedItem> convertItem(const health::MetricEntry& metric, const WritebackItem& item,
                                               const health::Clock& clock) {
+  if (auto reason = implausibleDates(item, metric, clock)) return skipped(item, *reason);
   if (metric.quantity) return convertQuantity(metric, *metric.quantity, item, clock);
   if (metric.category) return convertCategory(metric, *metric.category, item, clock);
   return convertWorkout(metric, item, clock);

@@ -24,7 +24,8 @@ struct SkippedItem {
 };
 
 // The sample an item of `metric` becomes, or why it became none. Reads clock
-// for each missing instant; never throws for any item text.
+// for each missing instant, and once more when the item carries a date to
+// judge; never throws for any item text.
 std::variant<health::Sample, SkippedItem> convertItem(const health::MetricEntry& metric,
                                                       const protocol::WritebackItem& item, const health::Clock& clock);
 

@@ -3,8 +3,11 @@
 // tool, and refused saves change nothing.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,6 +44,11 @@ class WriteEndToEndTest : public ::testing::Test {
 
   StoreHome home;
 };
+
+double nowMilliseconds() {
+  using namespace std::chrono;
+  return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
 
 json metricNamed(const json& syncData, const std::string& key) {
   for (const json& metric : syncData["metrics"]) {
@@ -129,6 +137,84 @@ TEST_F(WriteEndToEndTest, AbsurdAmountsAreSkippedAndSyncStaysReadable) {
     EXPECT_EQ(metricNamed(envelope["data"], "steps")["value"], 1000 * saved);
   }
   EXPECT_EQ(dump().size(), static_cast<std::size_t>(saved));
+}
+
+// The mistakes a year-long import made: dates in seconds or microseconds, a
+// correction sent as a negative amount, a night that spans days. Each item
+// is left out with the likely mistake, the rest is saved; the companion
+// tool still takes such data, as the platform would from another app.
+TEST_F(WriteEndToEndTest, ImplausibleItemsAreSkippedWithTheLikelyMistake) {
+  storeTool({"grant"});
+  const double now = nowMilliseconds();
+  const double hour = 3'600'000;
+  auto dated = [](json base, std::optional<double> start, std::optional<double> end) {
+    if (start) base["startDate"] = *start;
+    if (end) base["endDate"] = *end;
+    return base;
+  };
+  json seconds = dated(item("s", "weight", "150"), std::nullopt, std::floor(now / 1000));
+  json microseconds = dated(item("u", "weight", "150"), std::nullopt, now * 1000);
+  json negative = dated(item("n", "steps", "-900"), now - hour, now);
+  json longNight = dated(item("z", "sleep", ""), now - 49 * hour, now);
+  json noPulse = dated(item("h", "heart_rate", "0"), std::nullopt, now);
+  json fine = dated(item("ok", "steps", "0"), now - hour, now);
+
+  ProcessResult written = bridge(writeRequest({seconds, microseconds, negative, longNight, noPulse, fine}));
+  EXPECT_EQ(written.exitStatus, 0);
+  EXPECT_EQ(json::parse(written.standardOutput),
+            json({{"ok", true},
+                  {"data",
+                   {{"writtenCount", 1},
+                    {"warnings",
+                     {"Skipped item 's': its end date is before 1980; timestamps are milliseconds since 1970, and "
+                      "this looks like seconds.",
+                      "Skipped item 'u': its end date is more than a day in the future; timestamps are milliseconds "
+                      "since 1970, and this looks like microseconds.",
+                      "Skipped item 'n': its value is negative, which no reading of steps can be; a write adds "
+                      "readings, so send the corrected reading rather than a difference.",
+                      "Skipped item 'z': it lasts more than 48 hours, which no sleep does; its start and end dates "
+                      "likely belong to different sessions.",
+                      "Skipped item 'h': its value is 0, which is no reading of heart_rate; leave out a reading the "
+                      "device did not take rather than sending 0."}}}}}));
+  EXPECT_EQ(dump().size(), 1u);
+
+  json odd = {{"type", "steps"}, {"value", -900}, {"start", 1'700'000'000}};
+  ProcessResult seeded = home.tool({"add"}, odd.dump() + "\n");
+  EXPECT_EQ(seeded.exitStatus, 0) << seeded.standardError;
+  EXPECT_EQ(dump().size(), 2u);
+}
+
+// The unit texts "sync" answers with and glucose in millimoles are taken;
+// a unit the type cannot take is refused with the units it can.
+TEST_F(WriteEndToEndTest, UnitsACallerNaturallySendsAreTaken) {
+  storeTool({"grant"});
+  const double now = nowMilliseconds();
+  auto sent = [&](json base, const std::string& unit, double minutesAgo) {
+    base["unit"] = unit;
+    base["endDate"] = now - minutesAgo * 60'000;
+    return base;
+  };
+  ProcessResult written = bridge(writeRequest({
+      sent(item("g1", "glucose", "6.1"), "mmol/l", 20), sent(item("g2", "glucose", "5.5"), "mmol/L", 10),
+      sent(item("h", "heart_rate", "61"), "bpm", 10), sent(item("s", "steps", "1200"), "steps", 10),
+      sent(item("x", "glucose", "5.5"), "kg", 5), sent(item("y", "heart_rate", "61"), "BPM", 5)}));
+  EXPECT_EQ(written.exitStatus, 0);
+  EXPECT_EQ(json::parse(written.standardOutput),
+            json({{"ok", true},
+                  {"data",
+                   {{"writtenCount", 4},
+                    {"warnings",
+                     {"Skipped item 'x': its unit 'kg' does not measure glucose, which takes mg/dL or mmol/L.",
+                      "Skipped item 'y': 'BPM' is not a unit; heart_rate takes count/min or bpm."}}}}}));
+
+  ProcessResult synced = bridge({{"method", "sync"}, {"sourceMode", "native"}, {"since", now - 3'600'000}});
+  ASSERT_EQ(synced.exitStatus, 0) << synced.standardOutput;
+  json data = json::parse(synced.standardOutput)["data"];
+  json glucose = metricNamed(data, "glucose");
+  EXPECT_EQ(glucose["unit"], "mg/dL");
+  EXPECT_NEAR(glucose["value"].get<double>(), 5.5 * 18.015588000005408, 1e-6);
+  EXPECT_EQ(metricNamed(data, "heart_rate")["value"], 61);
+  EXPECT_EQ(metricNamed(data, "steps")["value"], 1200);
 }
 
 TEST_F(WriteEndToEndTest, TheStoreToolRefusesAnAbsurdLineByItsNumber) {

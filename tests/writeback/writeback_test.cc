@@ -19,7 +19,10 @@ using protocol::BridgeRequest;
 using protocol::WritebackItem;
 using protocol::WriteResult;
 
-constexpr health::Instant kFirstReading = 1'000'001;
+constexpr health::Instant kFirstReading = 1'700'000'001;
+
+// Sent dates (milliseconds) a little before kFirstReading.
+constexpr double kSent = 1'600'000'000'000;
 
 // Reads kFirstReading first, then one second later at every reading, so that
 // two readings of "now" can be told apart.
@@ -141,8 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         QuantityCase{"Exponent", item("a", "steps", "1e3"), std::string(health::kStepCountIdentifier), 1000, kCount,
                      kFirstReading},
-        QuantityCase{"Hexadecimal", item("a", "hrv", "-0x1.8p1"),
-                     std::string(health::kHeartRateVariabilityIdentifier), -3,
+        QuantityCase{"Hexadecimal", item("a", "hrv", "0x1.8p1"),
+                     std::string(health::kHeartRateVariabilityIdentifier), 3,
                      health::Unit::second(health::MetricPrefix::milli), kFirstReading}),
     [](const auto& info) { return info.param.name; });
 
@@ -164,12 +167,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Instants, QuantityConversionTest,
-    ::testing::Values(QuantityCase{"EndWins", withDates(item("a", "steps"), 1000, 2000),
-                                   std::string(health::kStepCountIdentifier), 1, kCount, 2.0},
-                      QuantityCase{"StartAlone", withDates(item("a", "steps"), 1000, std::nullopt),
-                                   std::string(health::kStepCountIdentifier), 1, kCount, 1.0},
-                      QuantityCase{"EndAlone", withDates(item("a", "steps"), std::nullopt, 2500.5),
-                                   std::string(health::kStepCountIdentifier), 1, kCount, 2.5005}),
+    ::testing::Values(QuantityCase{"EndWins", withDates(item("a", "steps"), kSent + 1000, kSent + 2000),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, (kSent + 2000) / 1000},
+                      QuantityCase{"StartAlone", withDates(item("a", "steps"), kSent + 1000, std::nullopt),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, (kSent + 1000) / 1000},
+                      QuantityCase{"EndAlone", withDates(item("a", "steps"), std::nullopt, kSent + 2500.5),
+                                   std::string(health::kStepCountIdentifier), 1, kCount, (kSent + 2500.5) / 1000}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(WritebackTest, SleepIsAnAsleepSampleBetweenItsInstants) {
@@ -178,7 +181,8 @@ TEST_F(WritebackTest, SleepIsAnAsleepSampleBetweenItsInstants) {
     health::Instant expectedStart, expectedEnd;
   };
   for (const Case& c : {Case{std::nullopt, std::nullopt, kFirstReading, kFirstReading + 1},
-                        Case{60'000, std::nullopt, 60, 60}, Case{60'000, 120'000, 60, 120}}) {
+                        Case{kSent + 60'000, std::nullopt, kSent / 1000 + 60, kSent / 1000 + 60},
+                        Case{kSent + 60'000, kSent + 120'000, kSent / 1000 + 60, kSent / 1000 + 120}}) {
     FakeHealthStore fresh;
     SteppingClock fromFirstReading;
     EXPECT_EQ(writeback::writeSamples(writeRequest(std::vector{withDates(item("s", "sleep", "ignored"), c.start, c.end)}),
@@ -229,7 +233,8 @@ TEST_F(WritebackTest, AWorkoutWithoutAnIdHasNoSyncIdentifier) {
 
 TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
   WriteResult result = writeSamples(writeRequest(std::vector{
-      item("a", "steps", "12"), item("b", "calories"), item("c", "sleep"), withDates(item("d", "workout"), 0, 60'000)}));
+      item("a", "steps", "12"), item("b", "calories"), item("c", "sleep"),
+      withDates(item("d", "workout"), kSent, kSent + 60'000)}));
   EXPECT_EQ(result, (WriteResult{3, {"Unsupported writeback type: calories"}}));
   std::vector<Sample> saved = savedObjects();
   ASSERT_EQ(saved.size(), 3u);
@@ -268,14 +273,14 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{"NotANumber", item("x3", "glucose", "nAn"), "Skipped item 'x3': its value is not a finite number."},
         SkipCase{"Overflow", item("x4", "hrv", "1e400"), "Skipped item 'x4': its value is not a finite number."},
         SkipCase{"MassOnSteps", withUnit(item("x5", "steps", "10"), "kg"),
-                 "Skipped item 'x5': its unit 'kg' does not measure steps."},
+                 "Skipped item 'x5': its unit 'kg' does not measure steps, which takes count or steps."},
         SkipCase{"TimeOnWeight", withUnit(item("x6", "weight", "10"), "min"),
-                 "Skipped item 'x6': its unit 'min' does not measure weight."},
-        SkipCase{"SleepBackwards", withDates(item("x7", "sleep"), 2000, 1000),
+                 "Skipped item 'x6': its unit 'min' does not measure weight, which takes lb, kg or st."},
+        SkipCase{"SleepBackwards", withDates(item("x7", "sleep"), kSent + 2000, kSent + 1000),
                  "Skipped item 'x7': it ends before it starts."},
-        SkipCase{"SleepEndingBeforeNow", withDates(item("x8", "sleep"), std::nullopt, 1000),
+        SkipCase{"SleepEndingBeforeNow", withDates(item("x8", "sleep"), std::nullopt, kSent + 1000),
                  "Skipped item 'x8': it ends before it starts."},
-        SkipCase{"WorkoutBackwards", withDates(item("x9", "workout"), 5000, 4999),
+        SkipCase{"WorkoutBackwards", withDates(item("x9", "workout"), kSent + 5000, kSent + 4999),
                  "Skipped item 'x9': it ends before it starts."}),
     [](const auto& info) { return info.param.name; });
 
@@ -291,8 +296,10 @@ INSTANTIATE_TEST_SUITE_P(
         SkipCase{"InvalidUtf8", item("n7", "hrv", "4\xff"), "Skipped item 'n7': its value '4\\xFF' is not a number."},
         SkipCase{"LongText", item("n8", "hrv", std::string(100, '9') + "x"),
                  "Skipped item 'n8': its value '" + std::string(64, '9') + "...' is not a number."},
-        SkipCase{"UnitInCapitals", withUnit(item("u2", "weight", "70"), "KG"), "Skipped item 'u2': 'KG' is not a unit."},
-        SkipCase{"EmptyUnit", withUnit(item("u4", "weight", "150"), ""), "Skipped item 'u4': '' is not a unit."}),
+        SkipCase{"UnitInCapitals", withUnit(item("u2", "weight", "70"), "KG"), 
+                 "Skipped item 'u2': 'KG' is not a unit; weight takes lb, kg or st."},
+        SkipCase{"EmptyUnit", withUnit(item("u4", "weight", "150"), ""), 
+                 "Skipped item 'u4': '' is not a unit; weight takes lb, kg or st."}),
     [](const auto& info) { return info.param.name; });
 
 // Amounts finite as sent that are absurd, or infinite, in the type's unit.
