@@ -163,7 +163,7 @@ TEST_F(RequestFileTest, AValueThatLooksLikeAFlagIsAPath) {
 
 // ---- Response files ----------------------------------------------------------
 
-TEST_F(RequestFileTest, ResponseFileHoldsTheDocumentAloneAndIsRewrittenInPlace) {
+TEST_F(RequestFileTest, ResponseFileHoldsTheDocumentAloneAndIsReplacedWhole) {
   std::string out = file("response.json");
   writeFile(out, std::string(4096, '#'));
   struct stat before {};
@@ -175,7 +175,7 @@ TEST_F(RequestFileTest, ResponseFileHoldsTheDocumentAloneAndIsRewrittenInPlace) 
   EXPECT_EQ(readFile(out), kNativeStatus);
   struct stat after {};
   ASSERT_EQ(::stat(out.c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_NE(after.st_ino, before.st_ino);
 }
 
 TEST_F(RequestFileTest, ResponseFileRules) {
@@ -207,7 +207,8 @@ TEST_F(RequestFileTest, ResponseFileRules) {
 }
 
 TEST_F(RequestFileTest, ResponseFileInAMissingDirectoryLeavesNoTrace) {
-  for (const auto& [request, status] : std::map<std::string, int>{{"status.json", 0}, {"empty.json", 1}}) {
+  // Lost, so status 1 whatever the answer was.
+  for (const auto& [request, status] : std::map<std::string, int>{{"status.json", 1}, {"empty.json", 1}}) {
     ProcessResult result = run({"--request-file", request, "--response-file", file("missing/response.json")});
     EXPECT_EQ(result.standardOutput, "");
     EXPECT_EQ(result.standardError, "");
@@ -261,7 +262,7 @@ TEST(ClosedDescriptorTest, TheResponseStillGoesWhereItBelongs) {
       {"stdin closed: missing payload", {"--response-file", out}, {0}, kMissingPayload, 1},
       {"stdout closed, response file", {"--request-file", directory.file("status.json"), "--response-file", out},
        {1}, kNativeStatus, 0},
-      {"stdout closed, no response file", {"--request-file", directory.file("status.json")}, {1, 2}, "", 0},
+      {"stdout closed, no response file: lost", {"--request-file", directory.file("status.json")}, {1, 2}, "", 1},
   };
   for (const Case& c : cases) {
     std::remove(out.c_str());
@@ -275,7 +276,7 @@ TEST(ClosedDescriptorTest, TheResponseStillGoesWhereItBelongs) {
   }
 }
 
-TEST(ClosedDescriptorTest, AReaderThatWentAwayCostsOnlyTheWrite) {
+TEST(ClosedDescriptorTest, AReaderThatWentAwayFailsTheRunWithoutASignal) {
   TemporaryDirectory directory;
   writeFile(directory.file("status.json"), kStatusRequest);
   ProcessOptions options;
@@ -283,7 +284,7 @@ TEST(ClosedDescriptorTest, AReaderThatWentAwayCostsOnlyTheWrite) {
   options.standardOutputReaderGone = true;
   ProcessResult run = runProcess(builtProgram("tarnwick"), options);
   EXPECT_EQ(run.terminatingSignal, 0);
-  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(run.exitStatus, 1);
 }
 
 // Under CTest the process suites leave each bridge run for the schema check;
