@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,15 +35,7 @@ health::Sample heartRateSample(health::Instant start) {
 }
 
 void saveAndWait(health::HealthStore& store, std::vector<health::Sample> samples) {
-  std::promise<void> saved;
-  store.saveObjects(std::move(samples), [&saved](bool success, std::optional<health::HealthStoreError> error) {
-    if (success && !error) {
-      saved.set_value();
-    } else {
-      saved.set_exception(std::make_exception_ptr(std::runtime_error("the benchmark store refused a save")));
-    }
-  });
-  saved.get_future().get();
+  if (!store.saveObjects(std::move(samples))) throw std::runtime_error("the benchmark store refused a save");
 }
 
 // A store file with heart rate readable and writable, and kStoredSamples

@@ -119,10 +119,10 @@ std::pair<std::string, std::string> makeMetricLabel(std::string_view key) {
   return {label, ""};
 }
 
-std::optional<ObjectType> quantityType(HealthStore& store, std::string_view key) {
+std::optional<ObjectType> quantityType(HealthStore& /*store*/, std::string_view key) {
   const MetricEntry* entry = findQuantity(key);
   if (!entry) return std::nullopt;
-  return store.quantityTypeForIdentifier(entry->typeIdentifier);
+  return ObjectType{ObjectKind::quantity, std::string(entry->typeIdentifier)};
 }
 
 Unit quantityUnit(std::string_view key) {
@@ -130,15 +130,10 @@ Unit quantityUnit(std::string_view key) {
   return entry ? unitsOf(*entry).defaultUnit : Unit::count();
 }
 
-std::optional<ObjectType> sampleType(HealthStore& store, std::string_view key) {
+std::optional<ObjectType> sampleType(HealthStore& /*store*/, std::string_view key) {
   const MetricEntry* entry = findMetric(key);
   if (!entry) return std::nullopt;
-  switch (entry->kind) {
-    case ObjectKind::quantity: return store.quantityTypeForIdentifier(entry->typeIdentifier);
-    case ObjectKind::category: return store.categoryTypeForIdentifier(entry->typeIdentifier);
-    case ObjectKind::workout: return store.workoutType();
-  }
-  return std::nullopt;
+  return ObjectType{entry->kind, std::string(entry->typeIdentifier)};
 }
 
 std::optional<std::string> metricKeyForTypeIdentifier(std::string_view identifier) {

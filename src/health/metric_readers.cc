@@ -96,7 +96,7 @@ std::optional<protocol::MetricPayload> aggregatedSleep(HealthStore& store, Insta
 }
 
 std::optional<MetricReading> latestWorkout(HealthStore& store) {
-  std::vector<Sample> samples = sampleQueryResults(store, store.workoutType(), 1, true);
+  std::vector<Sample> samples = sampleQueryResults(store, ObjectType{ObjectKind::workout, std::string(kWorkoutTypeIdentifier)}, 1, true);
   const Sample* sample = newest(samples);
   const WorkoutValue* workout = sample ? sample->asWorkout() : nullptr;
   if (!workout) return std::nullopt;

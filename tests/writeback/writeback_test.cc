@@ -239,16 +239,6 @@ TEST_F(WritebackTest, MixedItemsAreSavedTogetherInItemOrder) {
   EXPECT_EQ(store.samples().size(), 3u);
 }
 
-TEST_F(WritebackTest, TypesTheStoreLacksAreSkippedSilently) {
-  store.forgetType(std::string(health::kStepCountIdentifier));
-  store.forgetType(std::string(health::kSleepAnalysisIdentifier));
-  EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps"), item("b", "sleep")})),
-            (WriteResult{0, {}}));
-  EXPECT_TRUE(store.saves().empty());
-  EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps"), item("c", "weight")})),
-            (WriteResult{1, {}}));
-}
-
 struct SkipCase {
   std::string name;
   WritebackItem item;

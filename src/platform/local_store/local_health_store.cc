@@ -5,7 +5,6 @@
 
 #include "platform/local_store/local_store.h"
 #include "protocol/utf8.h"
-#include "platform/local_store/serial_worker.h"
 
 namespace tarnwick::platform {
 namespace {
@@ -24,42 +23,17 @@ std::string whatIsWrong(const char* name) {
   return std::string(name) + " ('" + protocol::printableUtf8(value, 256) + "') is not an absolute path";
 }
 
-// The local store of a process whose environment gives it no place: look-ups
-// answer as usual, everything that needs the database fails. Handlers run on
-// a worker thread, as the local store's do, never on the caller's.
-class UnlocatedHealthStore final : public health::HealthStore {
+// The local store of a process whose environment gives it no place: every
+// call fails with why.
+class UnlocatedHealthStore final : public health::HealthStoreWrapper {
  public:
-  explicit UnlocatedHealthStore(health::HealthStoreError error)
-      : error_(std::move(error)), lookups_(makeLocalHealthStore("")) {}
+  explicit UnlocatedHealthStore(health::HealthStoreError error) : error_(std::move(error)) {}
 
-  std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view identifier) override {
-    return lookups_->quantityTypeForIdentifier(identifier);
-  }
-  std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view identifier) override {
-    return lookups_->categoryTypeForIdentifier(identifier);
-  }
-  health::ObjectType workoutType() override { return lookups_->workoutType(); }
-  std::optional<health::Unit> unitFromString(std::string_view text) override { return lookups_->unitFromString(text); }
-
-  void executeSampleQuery(health::SampleQuery, health::SampleQueryHandler handler) override {
-    worker_.post([this, handler = std::move(handler)] { handler(std::nullopt, error_); });
-  }
-  void executeStatisticsQuery(health::StatisticsQuery, health::StatisticsHandler handler) override {
-    worker_.post([this, handler = std::move(handler)] { handler(std::nullopt, error_); });
-  }
-  void requestAuthorization(std::set<health::ObjectType>, std::set<health::ObjectType>,
-                            health::CompletionHandler handler) override {
-    worker_.post([this, handler = std::move(handler)] { handler(false, error_); });
-  }
-  void saveObjects(std::vector<health::Sample>, health::CompletionHandler handler) override {
-    worker_.post([this, handler = std::move(handler)] { handler(false, error_); });
-  }
+ protected:
+  health::HealthStore& target() override { throw error_; }
 
  private:
   const health::HealthStoreError error_;
-  std::unique_ptr<health::HealthStore> lookups_;
-  // Last member: queued handlers finish before the rest is destroyed.
-  local_store::SerialWorker worker_;
 };
 
 }  // namespace

@@ -21,15 +21,12 @@ std::string defaultLocalStorePath();
 
 // A local store on the database file at path, asking the person for
 // undecided permissions with `sheet` (without one, such a request fails with
-// its reason). Nothing is opened or created until the first call that needs
-// the database (type and unit look-ups never do). Every handler runs on the
-// store's own worker thread, which alone touches the database. Never returns
-// nullptr.
+// its reason). Nothing is opened or created until the first call. Calls run
+// on the caller's thread, one at a time. Never returns nullptr.
 std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet = {});
 
-// The local store at defaultLocalStorePath(). Without such a path, type and
-// unit look-ups still answer and every call that needs the database hands
-// its handler the location's error; nothing is created. Never nullptr.
+// The local store at defaultLocalStorePath(). Without such a path every call
+// throws the location's error and nothing is created. Never nullptr.
 std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet = {});
 
 }  // namespace tarnwick::platform

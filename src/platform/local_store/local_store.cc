@@ -1,6 +1,8 @@
 #include "platform/local_store/local_store.h"
 
 #include <exception>
+#include <future>
+#include <memory>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -46,19 +48,27 @@ HealthStoreError invalidArgument(const std::string& description) {
   return {HealthErrorCode::invalidArgument, description};
 }
 
-// Runs `work` and hands back its error as a HealthStoreError; anything else
-// a library throws becomes a store failure naming the file.
+// Runs `work`, letting a HealthStoreError through; anything else a library
+// throws becomes a store failure naming the file.
 template <class Work>
-std::optional<HealthStoreError> capture(const std::string& path, Work&& work) {
+auto guarded(const std::string& path, Work&& work) -> decltype(work()) {
   try {
-    work();
-    return std::nullopt;
-  } catch (const HealthStoreError& error) {
-    return error;
+    return work();
+  } catch (const HealthStoreError&) {
+    throw;
   } catch (const std::exception& error) {
-    return HealthStoreError(HealthErrorCode::databaseInaccessible,
-                            "The health store at '" + path + "' failed: " + error.what());
+    throw HealthStoreError(HealthErrorCode::databaseInaccessible,
+                           "The health store at '" + path + "' failed: " + error.what());
   }
+}
+
+// Shows the sheet and waits for the person's answer, which may come on any
+// thread (the sheet lives on the main thread).
+PermissionSheetAnswer askPerson(PermissionSheet& sheet, PermissionSheetRequest request) {
+  auto answered = std::make_shared<std::promise<PermissionSheetAnswer>>();
+  std::future<PermissionSheetAnswer> answer = answered->get_future();
+  sheet.present(std::move(request), [answered](PermissionSheetAnswer reply) { answered->set_value(std::move(reply)); });
+  return answer.get();
 }
 
 const StoredType& knownType(const ObjectType& type) {
@@ -96,14 +106,7 @@ Access choice(const std::map<std::string, bool>& switches, const std::string& id
 }  // namespace
 
 LocalHealthStore::LocalHealthStore(std::string path, PermissionSheetOffer sheet)
-    : path_(std::move(path)), sheetOffer_(std::move(sheet)), lifeline_(std::make_shared<Lifeline>()) {
-  lifeline_->store = this;
-}
-
-LocalHealthStore::~LocalHealthStore() {
-  std::lock_guard lock(lifeline_->mutex);
-  lifeline_->store = nullptr;
-}
+    : path_(std::move(path)), sheetOffer_(std::move(sheet)) {}
 
 Database& LocalHealthStore::database() {
   if (!database_) database_ = openStore(path_);
@@ -116,155 +119,104 @@ Database& LocalHealthStore::writableDatabase() {
   return opened;
 }
 
-std::optional<ObjectType> LocalHealthStore::quantityTypeForIdentifier(std::string_view identifier) {
-  std::optional<ObjectType> type = objectTypeFor(identifier);
-  if (type && type->kind != health::ObjectKind::quantity) return std::nullopt;
-  return type;
-}
-
-std::optional<ObjectType> LocalHealthStore::categoryTypeForIdentifier(std::string_view identifier) {
-  std::optional<ObjectType> type = objectTypeFor(identifier);
-  if (type && type->kind != health::ObjectKind::category) return std::nullopt;
-  return type;
-}
-
-ObjectType LocalHealthStore::workoutType() {
-  return {health::ObjectKind::workout, std::string(health::kWorkoutTypeIdentifier)};
-}
-
-std::optional<health::Unit> LocalHealthStore::unitFromString(std::string_view text) {
-  return health::Unit::fromString(text);
-}
-
-void LocalHealthStore::executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) {
-  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
-    std::vector<health::Sample> samples;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      knownType(query.sampleType);
-      Database& opened = database();
-      samples = selectSamples(opened, query, readableSource(opened, query.sampleType));
-    });
-    if (error) handler(std::nullopt, std::move(error));
-    else handler(std::move(samples), std::nullopt);
+std::vector<health::Sample> LocalHealthStore::executeSampleQuery(health::SampleQuery query) {
+  return guarded(path_, [&] {
+    knownType(query.sampleType);
+    Database& opened = database();
+    return selectSamples(opened, query, readableSource(opened, query.sampleType));
   });
 }
 
-void LocalHealthStore::executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) {
-  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
-    std::optional<health::Statistics> statistics;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      const StoredType& type = knownType(query.quantityType);
-      if (type.kind != health::ObjectKind::quantity) {
-        throw invalidArgument("Statistics need a quantity type, not '" + query.quantityType.identifier + "'.");
-      }
-      bool wantsSum = (query.options & health::kStatisticsOptionCumulativeSum) != 0;
-      if (wantsSum && !type.cumulative) {
-        throw invalidArgument("A cumulative sum needs a cumulative type; '" + query.quantityType.identifier +
-                              "' is discrete.");
-      }
-      Database& opened = database();
-      SampleSum sum = sumSamples(opened, type.identifier, query.predicate, readableSource(opened, query.quantityType));
-      if (sum.count == 0) throw HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
-      statistics = health::Statistics{query.quantityType,
-                                      query.predicate ? query.predicate->startDate : std::nullopt,
-                                      query.predicate ? query.predicate->endDate : std::nullopt,
-                                      std::nullopt};
-      if (wantsSum) statistics->sumQuantity = health::Quantity(canonicalUnit(type.identifier), sum.sum);
-    });
-    if (error) handler(std::nullopt, std::move(error));
-    else handler(std::move(statistics), std::nullopt);
+std::optional<health::Statistics> LocalHealthStore::executeStatisticsQuery(health::StatisticsQuery query) {
+  return guarded(path_, [&] {
+    const StoredType& type = knownType(query.quantityType);
+    if (type.kind != health::ObjectKind::quantity) {
+      throw invalidArgument("Statistics need a quantity type, not '" + query.quantityType.identifier + "'.");
+    }
+    bool wantsSum = (query.options & health::kStatisticsOptionCumulativeSum) != 0;
+    if (wantsSum && !type.cumulative) {
+      throw invalidArgument("A cumulative sum needs a cumulative type; '" + query.quantityType.identifier +
+                            "' is discrete.");
+    }
+    Database& opened = database();
+    SampleSum sum = sumSamples(opened, type.identifier, query.predicate, readableSource(opened, query.quantityType));
+    if (sum.count == 0) throw HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
+    health::Statistics statistics{query.quantityType, query.predicate ? query.predicate->startDate : std::nullopt,
+                                  query.predicate ? query.predicate->endDate : std::nullopt, std::nullopt};
+    if (wantsSum) statistics.sumQuantity = health::Quantity(canonicalUnit(type.identifier), sum.sum);
+    return std::optional(std::move(statistics));
   });
 }
 
-void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
-                                            health::CompletionHandler handler) {
-  worker_.post([this, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
-                handler = std::move(handler)]() mutable {
-    bool decided = false;
-    std::shared_ptr<PermissionSheet> sheet;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      if (shareTypes.empty() && readTypes.empty()) {
-        throw invalidArgument("A permission request must name at least one type to share or read.");
-      }
-      for (const ObjectType& type : shareTypes) knownType(type);
-      for (const ObjectType& type : readTypes) knownType(type);
-      decided = allDecided(database(), shareTypes, readTypes);
-      if (decided) return;
-      sheet = sheetOffer_.sheet;
-      if (!sheet) throw HealthStoreError(HealthErrorCode::healthDataUnavailable, sheetOffer_.unavailableReason);
-      writableDatabase();
-    });
-    if (error) return handler(false, std::move(error));
-    if (decided) return handler(true, std::nullopt);
-
-    PermissionSheetRequest request{{readTypes.begin(), readTypes.end()}, {shareTypes.begin(), shareTypes.end()}};
-    auto answered = [lifeline = lifeline_, shareTypes, readTypes,
-                     handler = std::move(handler)](PermissionSheetAnswer answer) mutable {
-      std::lock_guard lock(lifeline->mutex);
-      LocalHealthStore* store = lifeline->store;
-      if (!store) return;
-      store->worker_.post([store, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
-                           handler = std::move(handler), answer = std::move(answer)] {
-        using Outcome = PermissionSheetAnswer::Outcome;
-        if (answer.outcome == Outcome::dismissed) return handler(false, std::nullopt);
-        if (answer.outcome == Outcome::failed) {
-          return handler(false, HealthStoreError(HealthErrorCode::healthDataUnavailable, answer.failure));
-        }
-        std::optional<HealthStoreError> error = capture(store->path_, [&] {
-          Database& opened = store->writableDatabase();
-          WriteTransaction transaction(opened);
-          bool allow = answer.outcome == Outcome::allow;
-          for (const ObjectType& type : shareTypes) {
-            setAccess(opened, type.identifier, std::nullopt,
-                      allow ? choice(answer.shareAllowed, type.identifier) : Access::denied);
-          }
-          for (const ObjectType& type : readTypes) {
-            setAccess(opened, type.identifier, allow ? choice(answer.readAllowed, type.identifier) : Access::denied,
-                      std::nullopt);
-          }
-          transaction.commit();
-        });
-        if (error) return handler(false, std::move(error));
-        handler(answer.outcome == Outcome::allow, std::nullopt);
-      });
-    };
-    sheet->present(std::move(request), std::move(answered));
+bool LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes) {
+  std::shared_ptr<PermissionSheet> sheet = guarded(path_, [&]() -> std::shared_ptr<PermissionSheet> {
+    if (shareTypes.empty() && readTypes.empty()) {
+      throw invalidArgument("A permission request must name at least one type to share or read.");
+    }
+    for (const ObjectType& type : shareTypes) knownType(type);
+    for (const ObjectType& type : readTypes) knownType(type);
+    if (allDecided(database(), shareTypes, readTypes)) return nullptr;
+    if (!sheetOffer_.sheet) throw HealthStoreError(HealthErrorCode::healthDataUnavailable, sheetOffer_.unavailableReason);
+    writableDatabase();
+    return sheetOffer_.sheet;
   });
+  if (!sheet) return true;
+
+  PermissionSheetAnswer answer =
+      askPerson(*sheet, {{readTypes.begin(), readTypes.end()}, {shareTypes.begin(), shareTypes.end()}});
+  using Outcome = PermissionSheetAnswer::Outcome;
+  if (answer.outcome == Outcome::dismissed) return false;
+  if (answer.outcome == Outcome::failed) throw HealthStoreError(HealthErrorCode::healthDataUnavailable, answer.failure);
+  return recordAnswer(answer, shareTypes, readTypes);
 }
 
-void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) {
-  worker_.post([this, objects = std::move(objects), handler = std::move(handler)]() mutable {
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      for (const health::Sample& object : objects) knownType(object.type);
-      Database& opened = database();
-      // The first type of each kind of refusal names the metric in the error.
-      std::optional<std::string_view> denied;
-      std::optional<std::string_view> undecided;
-      // One look-up per type, not per object: a batch holds thousands of
-      // objects of a handful of types.
-      std::map<std::string_view, Access> shareByType;
-      for (const health::Sample& object : objects) {
-        auto [entry, added] = shareByType.try_emplace(object.type.identifier, Access::notDetermined);
-        if (added) entry->second = accessFor(opened, object.type.identifier).share;
-        if (!denied && entry->second == Access::denied) denied = entry->first;
-        if (!undecided && entry->second == Access::notDetermined) undecided = entry->first;
-      }
-      if (denied) throw notAuthorized(*denied);
-      if (undecided) throw notDetermined(*undecided);
-      for (const health::Sample& object : objects) validateSample(object);
-      if (objects.empty()) return;
-      Database& writable = writableDatabase();
-      WriteTransaction transaction(writable);
-      SampleWriter writer(writable);
-      for (health::Sample& object : objects) {
-        object.sourceName = std::string(health::kBridgeSourceName);
-        writer.add(object);
-      }
-      transaction.commit();
-    });
-    if (error) return handler(false, std::move(error));
-    handler(true, std::nullopt);
+bool LocalHealthStore::recordAnswer(const PermissionSheetAnswer& answer, const std::set<ObjectType>& shareTypes,
+                                    const std::set<ObjectType>& readTypes) {
+  bool allow = answer.outcome == PermissionSheetAnswer::Outcome::allow;
+  guarded(path_, [&] {
+    Database& opened = writableDatabase();
+    WriteTransaction transaction(opened);
+    for (const ObjectType& type : shareTypes) {
+      setAccess(opened, type.identifier, std::nullopt, allow ? choice(answer.shareAllowed, type.identifier) : Access::denied);
+    }
+    for (const ObjectType& type : readTypes) {
+      setAccess(opened, type.identifier, allow ? choice(answer.readAllowed, type.identifier) : Access::denied, std::nullopt);
+    }
+    transaction.commit();
   });
+  return allow;
+}
+
+bool LocalHealthStore::saveObjects(std::vector<health::Sample> objects) {
+  guarded(path_, [&] {
+    for (const health::Sample& object : objects) knownType(object.type);
+    Database& opened = database();
+    // The first type of each kind of refusal names the metric in the error.
+    std::optional<std::string_view> denied;
+    std::optional<std::string_view> undecided;
+    // One look-up per type, not per object: a batch holds thousands of
+    // objects of a handful of types.
+    std::map<std::string_view, Access> shareByType;
+    for (const health::Sample& object : objects) {
+      auto [entry, added] = shareByType.try_emplace(object.type.identifier, Access::notDetermined);
+      if (added) entry->second = accessFor(opened, object.type.identifier).share;
+      if (!denied && entry->second == Access::denied) denied = entry->first;
+      if (!undecided && entry->second == Access::notDetermined) undecided = entry->first;
+    }
+    if (denied) throw notAuthorized(*denied);
+    if (undecided) throw notDetermined(*undecided);
+    for (const health::Sample& object : objects) validateSample(object);
+    if (objects.empty()) return;
+    Database& writable = writableDatabase();
+    WriteTransaction transaction(writable);
+    SampleWriter writer(writable);
+    for (health::Sample& object : objects) {
+      object.sourceName = std::string(health::kBridgeSourceName);
+      writer.add(object);
+    }
+    transaction.commit();
+  });
+  return true;
 }
 
 }  // namespace tarnwick::platform::local_store

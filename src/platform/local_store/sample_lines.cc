@@ -84,7 +84,7 @@ health::Sample sampleFromLine(std::string_view text, health::HealthStore& store,
     case health::ObjectKind::quantity: {
       health::Unit unit = health::quantityUnit(*key);
       if (std::optional<std::string> unitText = optionalText(line, "unit")) {
-        std::optional<health::Unit> named = store.unitFromString(*unitText);
+        std::optional<health::Unit> named = health::Unit::fromString(*unitText);
         if (!named) bad("unknown unit \"" + *unitText + "\"");
         unit = *named;
       }

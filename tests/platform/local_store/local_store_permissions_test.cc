@@ -2,6 +2,8 @@
 // undecided, and each of its answers records exactly what it should.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/permission_sheet.h"
 #include "store_calls.h"
 #include "store_factories.h"
@@ -96,7 +98,6 @@ TEST_F(LocalStorePermissions, SheetAnswersAreRecorded) {
     auto result = authorize(*storeWith(sheet, fresh), {kSteps}, {kSteps, kBodyMass});
     ASSERT_FALSE(result.error) << result.error->what();
     EXPECT_EQ(*result.value, c.success);
-    EXPECT_FALSE(result.onCallerThread);
     ASSERT_EQ(sheet->requests.size(), 1u);
     EXPECT_EQ(sheet->requests[0].shareTypes, std::vector<health::ObjectType>{kSteps});
     EXPECT_EQ(sheet->requests[0].readTypes.size(), 2u);
