@@ -16,7 +16,7 @@
 #include "health/sample_queries.h"
 #include "health/samples.h"
 #include "platform/local_store/database.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/store_file.h"
 
@@ -55,7 +55,7 @@ class BenchmarkStore {
                                        platform::local_store::Access::authorized);
       transaction.commit();
     }
-    store_ = platform::makeLocalHealthStore(path);
+    store_ = platform::local_store::makeLocalHealthStore(path);
     std::vector<health::Sample> samples;
     for (int minute = 0; minute < kStoredSamples; ++minute) samples.push_back(heartRateSample(kFirstStart + 60.0 * minute));
     saveAndWait(*store_, std::move(samples));

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "health/metric_catalogue.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -57,7 +57,7 @@ FakeHealthStore::FakeHealthStore()
     : directory_(Backing::memory),
       setup_(directory_.file("health.sqlite3")),
       sheet_(std::make_shared<Sheet>()),
-      store_(platform::makeLocalHealthStore(setup_.path(), {sheet_})) {
+      store_(platform::local_store::makeLocalHealthStore(setup_.path(), {sheet_})) {
   setAllAccess(Access::authorized);
 }
 

@@ -42,7 +42,7 @@ class LocalStorePermissions : public ::testing::Test {
   // A second store on the factory's file that asks with sheet.
   std::unique_ptr<health::HealthStore> storeWith(std::shared_ptr<platform::PermissionSheet> sheet,
                                                  LocalStoreFactory& on) {
-    return platform::makeLocalHealthStore(on.path(), {std::move(sheet)});
+    return platform::local_store::makeLocalHealthStore(on.path(), {std::move(sheet)});
   }
   TypeAccess recorded(const health::ObjectType& type) {
     auto database = platform::local_store::openStore(factory.path());
@@ -57,10 +57,10 @@ TEST_F(LocalStorePermissions, WithoutASheetTheRequestFailsWithItsReasonAndRecord
     std::string reason;
   };
   Case cases[] = {
-      {platform::makeLocalHealthStore(factory.path()),
+      {platform::local_store::makeLocalHealthStore(factory.path()),
        "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
        "display."},
-      {platform::makeLocalHealthStore(factory.path(), {nullptr, "No display."}), "No display."},
+      {platform::local_store::makeLocalHealthStore(factory.path(), {nullptr, "No display."}), "No display."},
   };
   for (Case& c : cases) {
     auto result = authorize(*c.store, {kSteps}, {kSteps, kBodyMass});
