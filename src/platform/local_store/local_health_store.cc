@@ -2,8 +2,8 @@
 
 #include <exception>
 #include <future>
-#include <memory>
 #include <map>
+#include <memory>
 #include <string_view>
 #include <utility>
 
