@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,7 +16,7 @@
 #include "health/sample_queries.h"
 #include "health/samples.h"
 #include "platform/local_store/database.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/store_file.h"
 
@@ -36,15 +35,7 @@ health::Sample heartRateSample(health::Instant start) {
 }
 
 void saveAndWait(health::HealthStore& store, std::vector<health::Sample> samples) {
-  std::promise<void> saved;
-  store.saveObjects(std::move(samples), [&saved](bool success, std::optional<health::HealthStoreError> error) {
-    if (success && !error) {
-      saved.set_value();
-    } else {
-      saved.set_exception(std::make_exception_ptr(std::runtime_error("the benchmark store refused a save")));
-    }
-  });
-  saved.get_future().get();
+  if (!store.saveObjects(std::move(samples))) throw std::runtime_error("the benchmark store refused a save");
 }
 
 // A store file with heart rate readable and writable, and kStoredSamples
@@ -64,7 +55,7 @@ class BenchmarkStore {
                                        platform::local_store::Access::authorized);
       transaction.commit();
     }
-    store_ = platform::makeLocalHealthStore(path);
+    store_ = platform::local_store::makeLocalHealthStore(path);
     std::vector<health::Sample> samples;
     for (int minute = 0; minute < kStoredSamples; ++minute) samples.push_back(heartRateSample(kFirstStart + 60.0 * minute));
     saveAndWait(*store_, std::move(samples));

@@ -13,8 +13,9 @@
 
 set(TARNWICK_NATIVE_DIR ${PROJECT_SOURCE_DIR}/src/platform/native)
 set(TARNWICK_NATIVE_STORE_SOURCES
+  ${TARNWICK_NATIVE_DIR}/framework_store.mm
   ${TARNWICK_NATIVE_DIR}/health_kit_objects.mm
-  ${TARNWICK_NATIVE_DIR}/native_health_store.mm)
+  ${TARNWICK_NATIVE_DIR}/native_health_store.cc)
 set(TARNWICK_NATIVE_APPLICATION_SOURCES
   ${TARNWICK_NATIVE_DIR}/native_application.mm)
 
@@ -108,7 +109,8 @@ add_library(tarnwick_native_store_standin OBJECT
   ${TARNWICK_NATIVE_STORE_SOURCES}
   ${PROJECT_SOURCE_DIR}/standin/health_kit/objects.mm
   ${PROJECT_SOURCE_DIR}/standin/health_kit/queries.mm
-  ${PROJECT_SOURCE_DIR}/standin/health_kit/health_store.mm)
+  ${PROJECT_SOURCE_DIR}/standin/health_kit/health_store.mm
+  ${PROJECT_SOURCE_DIR}/standin/health_kit/store_answers.cc)
 target_link_libraries(tarnwick_native_store_standin
   PUBLIC tarnwick_platform tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 

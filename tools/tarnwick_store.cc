@@ -17,7 +17,7 @@
 
 #include "health/metric_catalogue.h"
 #include "platform/local_store/database.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 #include "platform/local_store/permission_records.h"
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/source_priority.h"
@@ -369,7 +369,7 @@ int run(int argc, char** argv) {
     }
   }
   if (!commandName) throw UsageError("no command given (try --help)");
-  invocation.storePath = storeOverride ? *storeOverride : platform::defaultLocalStorePath();
+  invocation.storePath = storeOverride ? *storeOverride : platform::local_store::defaultLocalStorePath();
   if (invocation.storePath.empty()) throw UsageError("the store path is empty");
   for (const Command& command : kCommands) {
     if (command.name == *commandName) return command.run(invocation);

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "authorization/permission_sets.h"
-#include "health/continuation.h"
 #include "health/health_store.h"
 #include "health/metric_catalogue.h"
 #include "protocol/source_mode.h"
@@ -17,13 +16,6 @@ constexpr const char* kAuthorized = "authorized";
 constexpr const char* kDenied = "denied";
 constexpr const char* kNotDetermined = "not-determined";
 constexpr const char* kImportOnly = "import-only";
-
-// One permission request, awaited; the store's error wins over its flag.
-bool askStore(health::HealthStore& store, const PermissionSets& sets) {
-  return health::awaitStoreCall<bool>("requestAuthorization", [&](health::CompletionHandler handler) {
-    store.requestAuthorization(sets.share, sets.requested(), std::move(handler));
-  });
-}
 
 }  // namespace
 
@@ -45,7 +37,7 @@ AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, h
                              request.writeTypes.value_or(std::vector<std::string>{}), request.sourceMode};
   }
 
-  bool granted = askStore(store, sets);
+  bool granted = store.requestAuthorization(sets.share, sets.requested());
   return AuthorizationData{granted, granted ? kAuthorized : kDenied, readKeys, writeKeys, request.sourceMode};
 }
 

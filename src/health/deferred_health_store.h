@@ -12,7 +12,7 @@
 
 namespace tarnwick::health {
 
-class DeferredHealthStore final : public HealthStore {
+class DeferredHealthStore final : public HealthStoreWrapper {
  public:
   using Maker = std::function<std::unique_ptr<HealthStore>()>;
 
@@ -22,19 +22,10 @@ class DeferredHealthStore final : public HealthStore {
   // nullptr.
   explicit DeferredHealthStore(Maker make) : make_(std::move(make)) {}
 
-  std::optional<ObjectType> quantityTypeForIdentifier(std::string_view identifier) override;
-  std::optional<ObjectType> categoryTypeForIdentifier(std::string_view identifier) override;
-  ObjectType workoutType() override;
-  std::optional<Unit> unitFromString(std::string_view text) override;
-  void executeSampleQuery(SampleQuery query, SampleQueryHandler handler) override;
-  void executeStatisticsQuery(StatisticsQuery query, StatisticsHandler handler) override;
-  void requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
-                            CompletionHandler handler) override;
-  void saveObjects(std::vector<Sample> objects, CompletionHandler handler) override;
+ protected:
+  HealthStore& target() override;
 
  private:
-  HealthStore& made();
-
   Maker make_;
   std::once_flag once_;
   std::unique_ptr<HealthStore> store_;

@@ -1,23 +1,21 @@
-// The interface the bridge uses to reach the person's health store. It is
-// shaped like the platform calls the bridge makes (type look-ups, queries,
-// the permission request, the save) so that the platform's store, the local
-// SQLite store and the test fake can all stand behind it; the
-// bridge never knows which one it has.
+// The interface the bridge uses to reach the person's health store: the
+// platform calls it makes (queries, the permission request, the save), so
+// that the platform's store, the local SQLite store and the test fake can
+// all stand behind it; the bridge never knows which one it has.
 //
-// Every call that reports through a handler calls it exactly once, on a
-// thread the store owns (never the caller's, never before the call returns
-// when the caller holds a lock it needs). An error delivered to a handler
-// wins over any value delivered with it.
+// Every call runs on the caller's thread and returns its value or throws
+// HealthStoreError; a store whose platform answers through callbacks waits
+// for them itself. Types and units are no store's business: they need none.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "health/instant.h"
@@ -120,63 +118,68 @@ struct Statistics {
   std::optional<Quantity> sumQuantity;  // present when a sum was asked for and computed
 };
 
-// Handlers. `results` or `statistics` may be missing with or without an
-// error; an error present wins over anything delivered with it.
-using SampleQueryHandler =
-    std::function<void(std::optional<std::vector<Sample>> results, std::optional<HealthStoreError> error)>;
-using StatisticsHandler =
-    std::function<void(std::optional<Statistics> statistics, std::optional<HealthStoreError> error)>;
-using CompletionHandler = std::function<void(bool success, std::optional<HealthStoreError> error)>;
-
 // ---- The store -------------------------------------------------------------
 
 class HealthStore {
  public:
   virtual ~HealthStore() = default;
 
-  // The quantity type with a platform identifier, or nothing when the store
-  // does not know it. Never fails.
-  virtual std::optional<ObjectType> quantityTypeForIdentifier(std::string_view identifier) = 0;
+  // The samples a query matches, sorted by its descriptors (ties in a stable
+  // order), at most `limit` of them. No match is an empty list, not an
+  // error. A type whose read access was denied reads as if it held only the
+  // samples this application saved. Throws HealthStoreError: "Authorization
+  // not determined" (code 5) for a type whose read access was never decided,
+  // invalid argument (code 3) for a query the store cannot run, a store
+  // failure (code 6) when the store cannot be read.
+  virtual std::vector<Sample> executeSampleQuery(SampleQuery query) = 0;
 
-  // The category type with a platform identifier, or nothing. Never fails.
-  virtual std::optional<ObjectType> categoryTypeForIdentifier(std::string_view identifier) = 0;
-
-  // The workout type; always exists.
-  virtual ObjectType workoutType() = 0;
-
-  // The unit a text names, or nothing when the text is not a unit. Never
-  // fails and never raises, whatever the text.
-  virtual std::optional<Unit> unitFromString(std::string_view text) = 0;
-
-  // Runs a sample query. The handler receives the matching samples sorted by
-  // the descriptors (ties in a stable order), at most `limit` of them, or an
-  // error: "Authorization not determined" (code 5) for a type whose read
-  // access was never decided, a store failure (code 6) when the store cannot
-  // be read. A type whose read access was denied reads as if it held only the
-  // samples this application saved. No match is an empty list, not an error.
-  virtual void executeSampleQuery(SampleQuery query, SampleQueryHandler handler) = 0;
-
-  // Runs a statistics query over the quantity samples the predicate matches.
-  // With the cumulative-sum option the statistics carry the sum in the
-  // type's unit. No matching sample gives no statistics and the "no data"
-  // error (code 11, "No data available for the specified predicate.").
-  // Errors otherwise as for sample queries.
-  virtual void executeStatisticsQuery(StatisticsQuery query, StatisticsHandler handler) = 0;
+  // Statistics over the quantity samples the predicate matches; with the
+  // cumulative-sum option they carry the sum in the type's unit. Nothing
+  // when the store computed no statistics. No matching sample is not an
+  // empty result: as on the platform it throws the "no data" error (code 11,
+  // "No data available for the specified predicate."), which a caller that
+  // reads an empty window as zero catches. Throws otherwise as for sample
+  // queries.
+  virtual std::optional<Statistics> executeStatisticsQuery(StatisticsQuery query) = 0;
 
   // Asks the person for permission to save `shareTypes` and to read
-  // `readTypes`. When every type has been decided already the handler runs at
-  // once with success and nothing is shown; otherwise the store's permission
-  // sheet decides. success false without an error means the request was
-  // refused or dismissed; an error means it could not be made.
-  virtual void requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
-                                    CompletionHandler handler) = 0;
+  // `readTypes`, and returns once they have answered: true when they did,
+  // false when the request was refused or dismissed. When every type has
+  // been decided already it returns true at once and nothing is shown;
+  // otherwise the store's permission sheet decides, so the caller must not
+  // be the thread that shows it. Throws HealthStoreError when the request
+  // cannot be made (no type, an unknown type, no sheet, a store failure).
+  virtual bool requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes) = 0;
 
-  // Saves every object or none. The handler runs once the save is durable.
-  // Errors: "Not authorized" (code 4) when saving any object's type was
-  // denied, "Authorization not determined" (code 5) when it was never
-  // decided, invalid argument (code 3) for an object that does not fit its
-  // type, a store failure (code 6) when the store cannot be written.
-  virtual void saveObjects(std::vector<Sample> objects, CompletionHandler handler) = 0;
+  // Saves every object or none and returns once the save is durable: true,
+  // or false when the store declined without saying why (the platform's
+  // completion can say only that). Throws HealthStoreError: "Not
+  // authorized" (code 4) when saving any object's type was denied,
+  // "Authorization not determined" (code 5) when it was never decided,
+  // invalid argument (code 3) for an object that does not fit its type, a
+  // store failure (code 6) when the store cannot be written.
+  virtual bool saveObjects(std::vector<Sample> objects) = 0;
+};
+
+// A store that hands every call to target(), so that a store which changes
+// a few calls (a double, a store made later, one that cannot be reached)
+// overrides just those.
+class HealthStoreWrapper : public HealthStore {
+ public:
+  std::vector<Sample> executeSampleQuery(SampleQuery query) override {
+    return target().executeSampleQuery(std::move(query));
+  }
+  std::optional<Statistics> executeStatisticsQuery(StatisticsQuery query) override {
+    return target().executeStatisticsQuery(std::move(query));
+  }
+  bool requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes) override {
+    return target().requestAuthorization(std::move(shareTypes), std::move(readTypes));
+  }
+  bool saveObjects(std::vector<Sample> objects) override { return target().saveObjects(std::move(objects)); }
+
+ protected:
+  // The store the calls go to; may throw, which then fails the call.
+  virtual HealthStore& target() = 0;
 };
 
 }  // namespace tarnwick::health

@@ -4,18 +4,14 @@
 #include <string>
 #include <utility>
 
-#include "health/continuation.h"
 #include "health/units.h"
 
 namespace tarnwick::health {
 
 std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
                                        bool descending, std::optional<SamplePredicate> predicate) {
-  SampleQuery query{type, std::move(predicate), limit, {SortDescriptor{std::string(kSampleSortIdentifierStartDate), !descending}}};
-  std::optional<std::vector<Sample>> results = awaitStoreCall<std::optional<std::vector<Sample>>>(
-      "sampleQueryResults(for:limit:descending:)",
-      [&](SampleQueryHandler handler) { store.executeSampleQuery(std::move(query), std::move(handler)); });
-  return results ? std::move(*results) : std::vector<Sample>{};
+  return store.executeSampleQuery(
+      {type, std::move(predicate), limit, {SortDescriptor{std::string(kSampleSortIdentifierStartDate), !descending}}});
 }
 
 double cumulativeSum(HealthStore& store, const ObjectType& type, const Unit& unit, Instant since, const Clock& clock) {
@@ -23,9 +19,7 @@ double cumulativeSum(HealthStore& store, const ObjectType& type, const Unit& uni
                         kStatisticsOptionCumulativeSum};
   std::optional<Statistics> statistics;
   try {
-    statistics = awaitStoreCall<std::optional<Statistics>>("aggregatedSteps(since:)", [&](StatisticsHandler handler) {
-      store.executeStatisticsQuery(std::move(query), std::move(handler));
-    });
+    statistics = store.executeStatisticsQuery(std::move(query));
   } catch (const HealthStoreError& error) {
     // The store answers an empty window with "no data" rather than a zero
     // sum; that is no failure of the read, only an empty total.

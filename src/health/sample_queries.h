@@ -1,8 +1,7 @@
-// The two waits the read side makes on the store: the general sample query
-// and the step total. Each builds the store's query, blocks the calling
-// thread on a one-shot continuation until the store's handler has run on the
-// store's own thread, and hands back the result or the store's error
-// unchanged. Neither filters, retries nor times out.
+// The two questions the read side asks the store: the general sample query
+// and the step total. Each builds the store's query and hands back the
+// result or the store's error unchanged. Neither filters, retries nor times
+// out.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +18,7 @@ namespace tarnwick::health {
 // Every sample of `type`, of any date unless a predicate narrows it, sorted
 // on the start date only (newest first when `descending`; ties in the
 // store's order), at most `limit` of them (kObjectQueryNoLimit: all). No
-// sample is an empty list. Throws the store's HealthStoreError when the
-// handler reports one, even if it delivered samples with it.
+// sample is an empty list. Throws the store's HealthStoreError.
 std::vector<Sample> sampleQueryResults(HealthStore& store, const ObjectType& type, std::int64_t limit,
                                        bool descending, std::optional<SamplePredicate> predicate = std::nullopt);
 

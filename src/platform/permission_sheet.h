@@ -39,7 +39,8 @@ class PermissionSheet {
   virtual ~PermissionSheet() = default;
   // Shows the sheet and calls answer exactly once, on any thread, when the
   // person has decided or closed it, or with `failed` when it cannot be
-  // shown or answered (the display went away). Called from a store thread;
+  // shown or answered (the display went away). Called on the thread of the
+  // store call, which waits for the answer and so is never the main thread;
   // the sheet moves to the main thread itself.
   virtual void present(PermissionSheetRequest request, std::function<void(PermissionSheetAnswer)> answer) = 0;
 };

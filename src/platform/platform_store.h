@@ -12,7 +12,7 @@ namespace tarnwick::platform {
 
 // Makes the platform's store, which asks the person with `sheet` when it
 // shows a permission sheet of its own making. Never nullptr; a store that
-// cannot be reached reports that through each call's handler.
+// cannot be reached throws that from each call.
 std::unique_ptr<health::HealthStore> makePlatformHealthStore(PermissionSheetOffer sheet);
 
 }  // namespace tarnwick::platform

@@ -5,7 +5,6 @@
 #include <variant>
 #include <vector>
 
-#include "health/continuation.h"
 #include "health/health_store.h"
 #include "protocol/bridge_runtime_error.h"
 #include "protocol/source_mode.h"
@@ -16,14 +15,6 @@ namespace {
 
 constexpr const char* kNotNativeMessage = "Writeback is only available for native Apple Health connections.";
 constexpr const char* kRejectedMessage = "HealthKit rejected the writeback request.";
-
-// Saves every sample in one call and waits for the store's answer; the
-// store's error wins over its flag.
-bool saveAll(health::HealthStore& store, std::vector<health::Sample> samples) {
-  return health::awaitStoreCall<bool>("saveObjects", [&](health::CompletionHandler handler) {
-    store.saveObjects(std::move(samples), std::move(handler));
-  });
-}
 
 }  // namespace
 
@@ -60,7 +51,7 @@ protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::Heal
   if (samples.empty()) return result;
 
   auto count = static_cast<std::int64_t>(samples.size());
-  if (!saveAll(store, std::move(samples))) {
+  if (!store.saveObjects(std::move(samples))) {
     throw protocol::BridgeRuntimeError::writeFailed(kRejectedMessage);
   }
   result.writtenCount = count;

@@ -1,6 +1,7 @@
-// The stand-in HKHealthStore: forwards every call to the backing store and
-// answers on a background thread of its own, as the platform answers on its
-// own queue. Argument faults the platform raises for are raised here too.
+// The stand-in HKHealthStore: asks the backing store every call on a
+// background thread of its own and answers from there, as the platform
+// answers on its own queue. Argument faults the platform raises for are
+// raised here too.
 #import "internal.h"
 
 #include <Block.h>
@@ -11,9 +12,11 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "standin/backing_store.h"
+#include "store_answers.h"
 
 namespace tarnwick::standin {
 namespace {
@@ -98,16 +101,19 @@ typedef void (^HKStandInCompletion)(BOOL, NSError*);
 
 namespace {
 
-// Hands a store completion to the framework's completion block on the store
-// queue; the block is released once it has run.
-tarnwick::health::CompletionHandler completionFor(HKStandInCompletion completion) {
+// Asks the backing store on the store queue and answers the framework's
+// completion block from there; the block is released once it has run.
+void completeLater(HKStandInCompletion completion, std::function<tarnwick::standin::StoreAnswer<bool>()> ask) {
   HKStandInCompletion copied = Block_copy(completion);
-  return [copied](bool success, std::optional<tarnwick::health::HealthStoreError> error) {
-    runOnStoreQueue([copied, success, error = std::move(error)] {
-      copied(success ? YES : NO, error ? tarnwick::standin::errorFromStore(*error) : nil);
-      Block_release(copied);
-    });
-  };
+  runOnStoreQueue([copied, ask = std::move(ask)] {
+    auto answer = ask();
+    if (auto* error = std::get_if<tarnwick::health::HealthStoreError>(&answer)) {
+      copied(NO, tarnwick::standin::errorFromStore(*error));
+    } else {
+      copied(std::get<bool>(answer) ? YES : NO, nil);
+    }
+    Block_release(copied);
+  });
 }
 
 void failLater(HKStandInCompletion completion, NSError* error) {
@@ -137,8 +143,10 @@ void failLater(HKStandInCompletion completion, NSError* error) {
   if (completion == nil) [NSException raise:NSInvalidArgumentException format:@"Completion must not be nil."];
   tarnwick::health::HealthStore* store = tarnwick::standin::backingStore();
   if (store == nullptr) return failLater(completion, tarnwick::standin::unavailableError());
-  store->requestAuthorization(tarnwick::standin::typesOf(typesToShare), tarnwick::standin::typesOf(typesToRead),
-                              completionFor(completion));
+  completeLater(completion, [store, share = tarnwick::standin::typesOf(typesToShare),
+                             read = tarnwick::standin::typesOf(typesToRead)] {
+    return tarnwick::standin::askAuthorization(*store, share, read);
+  });
 }
 
 - (void)saveObjects:(NSArray*)objects withCompletion:(void (^)(BOOL, NSError*))completion {
@@ -152,7 +160,7 @@ void failLater(HKStandInCompletion completion, NSError* error) {
   }
   tarnwick::health::HealthStore* store = tarnwick::standin::backingStore();
   if (store == nullptr) return failLater(completion, tarnwick::standin::unavailableError());
-  store->saveObjects(std::move(samples), completionFor(completion));
+  completeLater(completion, [store, samples = std::move(samples)] { return tarnwick::standin::askSave(*store, samples); });
 }
 
 @end

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "standin/backing_store.h"
+#include "health/metric_catalogue.h"
 
 NSString* const HKErrorDomain = @"com.apple.healthkit";
 HKQuantityTypeIdentifier const HKQuantityTypeIdentifierStepCount = @"HKQuantityTypeIdentifierStepCount";
@@ -42,6 +42,14 @@ std::optional<health::Unit> dimensionOf(std::string_view identifier) {
   auto found = units.find(identifier);
   if (found == units.end()) return std::nullopt;
   return health::Unit::fromString(found->second);
+}
+
+// Whether the framework has a type of this kind with the identifier: the
+// types of the bridge's metrics, as the store underneath keeps no others.
+bool knowsType(NSString* identifier, health::ObjectKind kind) {
+  if (identifier == nil) return false;
+  const health::MetricEntry* metric = health::findMetricByTypeIdentifier(toStdString(identifier));
+  return metric != nullptr && metric->kind == kind;
 }
 
 [[noreturn]] void raiseInvalidArgument(NSString* reason) {
@@ -83,25 +91,17 @@ using tarnwick::standin::toStdString;
 }
 
 + (HKQuantityType*)quantityTypeForIdentifier:(HKQuantityTypeIdentifier)identifier {
-  tarnwick::health::HealthStore* store = tarnwick::standin::backingStore();
-  if (store == nullptr || identifier == nil) return nil;
-  auto type = store->quantityTypeForIdentifier(toStdString(identifier));
-  if (!type || type->kind != tarnwick::health::ObjectKind::quantity) return nil;
-  return [HKQuantityType standInTypeWithIdentifier:toNSString(type->identifier)];
+  if (!tarnwick::standin::knowsType(identifier, tarnwick::health::ObjectKind::quantity)) return nil;
+  return [HKQuantityType standInTypeWithIdentifier:identifier];
 }
 
 + (HKCategoryType*)categoryTypeForIdentifier:(HKCategoryTypeIdentifier)identifier {
-  tarnwick::health::HealthStore* store = tarnwick::standin::backingStore();
-  if (store == nullptr || identifier == nil) return nil;
-  auto type = store->categoryTypeForIdentifier(toStdString(identifier));
-  if (!type || type->kind != tarnwick::health::ObjectKind::category) return nil;
-  return [HKCategoryType standInTypeWithIdentifier:toNSString(type->identifier)];
+  if (!tarnwick::standin::knowsType(identifier, tarnwick::health::ObjectKind::category)) return nil;
+  return [HKCategoryType standInTypeWithIdentifier:identifier];
 }
 
 + (HKWorkoutType*)workoutType {
-  tarnwick::health::HealthStore* store = tarnwick::standin::backingStore();
-  std::string identifier = store ? store->workoutType().identifier : "HKWorkoutTypeIdentifier";
-  return [HKWorkoutType standInTypeWithIdentifier:toNSString(identifier)];
+  return [HKWorkoutType standInTypeWithIdentifier:toNSString(tarnwick::health::kWorkoutTypeIdentifier)];
 }
 
 - (NSString*)identifier {

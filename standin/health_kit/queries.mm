@@ -1,13 +1,16 @@
 // The stand-in framework's queries. Each holds what its initialiser was
 // given and, when the store runs it, asks the backing store the same
-// question and answers its handler on the store queue. Blocks are copied
+// question on the store queue and answers its handler from there. Blocks are copied
 // with Block_copy: under the gcc runtime they are not Objective-C objects.
 #import "internal.h"
 
 #include <Block.h>
 
 #include <utility>
+#include <variant>
 #include <vector>
+
+#include "store_answers.h"
 
 namespace health = tarnwick::health;
 using tarnwick::standin::runOnStoreQueue;
@@ -95,20 +98,19 @@ std::optional<health::SamplePredicate> samplePredicateOf(NSPredicate* predicate)
   query.limit = static_cast<std::int64_t>(limit_);
   for (NSSortDescriptor* descriptor in sortDescriptors_)
     query.sortDescriptors.push_back({tarnwick::standin::toStdString([descriptor key]), [descriptor ascending] == YES});
-  store->executeSampleQuery(std::move(query), [retained](std::optional<std::vector<health::Sample>> results,
-                                                         std::optional<health::HealthStoreError> error) {
-    runOnStoreQueue([retained, results = std::move(results), error = std::move(error)] {
-      NSMutableArray* objects = nil;
-      if (results) {
-        objects = [NSMutableArray array];
-        for (const health::Sample& sample : *results) {
-          HKSample* object = tarnwick::standin::sampleFromStore(sample);
-          if (object != nil) [objects addObject:object];
-        }
+  runOnStoreQueue([retained, store, query = std::move(query)]() mutable {
+    auto answer = tarnwick::standin::askSampleQuery(*store, std::move(query));
+    if (auto* error = std::get_if<health::HealthStoreError>(&answer)) {
+      retained->handler_(retained, nil, tarnwick::standin::errorFromStore(*error));
+    } else {
+      NSMutableArray* objects = [NSMutableArray array];
+      for (const health::Sample& sample : std::get<std::vector<health::Sample>>(answer)) {
+        HKSample* object = tarnwick::standin::sampleFromStore(sample);
+        if (object != nil) [objects addObject:object];
       }
-      retained->handler_(retained, objects, error ? tarnwick::standin::errorFromStore(*error) : nil);
-      [retained release];
-    });
+      retained->handler_(retained, objects, nil);
+    }
+    [retained release];
   });
 }
 
@@ -187,13 +189,16 @@ std::optional<health::SamplePredicate> samplePredicateOf(NSPredicate* predicate)
   query.quantityType = [type_ standInObjectType];
   query.predicate = tarnwick::standin::samplePredicateOf(predicate_);
   query.options = static_cast<unsigned>(options_);
-  store->executeStatisticsQuery(std::move(query), [retained](std::optional<health::Statistics> statistics,
-                                                             std::optional<health::HealthStoreError> error) {
-    runOnStoreQueue([retained, statistics = std::move(statistics), error = std::move(error)] {
+  runOnStoreQueue([retained, store, query = std::move(query)]() mutable {
+    auto answer = tarnwick::standin::askStatisticsQuery(*store, std::move(query));
+    if (auto* error = std::get_if<health::HealthStoreError>(&answer)) {
+      retained->handler_(retained, nil, tarnwick::standin::errorFromStore(*error));
+    } else {
+      const auto& statistics = std::get<std::optional<health::Statistics>>(answer);
       HKStatistics* result = statistics ? [[[HKStatistics alloc] initWithStatistics:*statistics] autorelease] : nil;
-      retained->handler_(retained, result, error ? tarnwick::standin::errorFromStore(*error) : nil);
-      [retained release];
-    });
+      retained->handler_(retained, result, nil);
+    }
+    [retained release];
   });
 }
 

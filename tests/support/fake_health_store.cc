@@ -1,10 +1,11 @@
 #include "support/fake_health_store.h"
 
 #include <atomic>
+#include <type_traits>
 #include <utility>
 
 #include "health/metric_catalogue.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -13,23 +14,30 @@ using health::HealthStoreError;
 using health::ObjectType;
 using health::Sample;
 
-// Replaces what the store delivered by what the script says. An empty value
-// ({}) is no data: no samples or statistics, or success false.
-template <class Value>
-void applyScript(const ScriptedReply& script, Value& value, std::optional<HealthStoreError>& error) {
-  if (script.error) {
-    if (!script.alsoDeliverData) value = {};
-    error = script.error;
-  } else if (script.deliverNothing) {
-    value = {};
-    error.reset();
+// The call's answer as the script says: its error thrown (after the call,
+// when the store is to act anyway), `nothing` without asking the store, or
+// the store's own answer.
+template <class Call>
+auto answer(const std::optional<ScriptedReply>& script, decltype(std::declval<Call>()()) nothing, Call&& call) {
+  if (!script) return call();
+  if (script->error) {
+    if (script->alsoDeliverData) {
+      try {
+        call();
+      } catch (const HealthStoreError&) {
+        // The script's error wins over the store's.
+      }
+    }
+    throw *script->error;
   }
+  if (script->deliverNothing) return nothing;
+  return call();
 }
 
 }  // namespace
 
 // The sheet a request naming an undecided type meets: it answers at once,
-// on the store's thread, "Allow" with every switch on or "Don't Allow".
+// "Allow" with every switch on or "Don't Allow".
 class FakeHealthStore::Sheet final : public platform::PermissionSheet {
  public:
   void present(platform::PermissionSheetRequest request,
@@ -49,7 +57,7 @@ FakeHealthStore::FakeHealthStore()
     : directory_(Backing::memory),
       setup_(directory_.file("health.sqlite3")),
       sheet_(std::make_shared<Sheet>()),
-      store_(platform::makeLocalHealthStore(setup_.path(), {sheet_})) {
+      store_(platform::local_store::makeLocalHealthStore(setup_.path(), {sheet_})) {
   setAllAccess(Access::authorized);
 }
 
@@ -58,11 +66,6 @@ FakeHealthStore::~FakeHealthStore() = default;
 void FakeHealthStore::addSample(Sample sample, std::string sourceName) { setup_.add(std::move(sample), sourceName); }
 
 void FakeHealthStore::preferSources(const std::vector<std::string>& names) { setup_.prefer(names); }
-
-void FakeHealthStore::forgetType(std::string identifier) {
-  std::lock_guard lock(mutex_);
-  forgottenTypes_.insert(std::move(identifier));
-}
 
 void FakeHealthStore::setReadAccess(const std::string& identifier, Access access) {
   setup_.setAccess({identifier}, access, std::nullopt);
@@ -122,88 +125,47 @@ std::optional<ScriptedReply> FakeHealthStore::record(StoreCall call) {
   return reply;
 }
 
-bool FakeHealthStore::forgotten(std::string_view identifier) const {
-  std::lock_guard lock(mutex_);
-  return forgottenTypes_.contains(identifier);
-}
-
-std::optional<ObjectType> FakeHealthStore::quantityTypeForIdentifier(std::string_view identifier) {
-  if (forgotten(identifier)) return std::nullopt;
-  return store_->quantityTypeForIdentifier(identifier);
-}
-
-std::optional<ObjectType> FakeHealthStore::categoryTypeForIdentifier(std::string_view identifier) {
-  if (forgotten(identifier)) return std::nullopt;
-  return store_->categoryTypeForIdentifier(identifier);
-}
-
-ObjectType FakeHealthStore::workoutType() { return store_->workoutType(); }
-
-std::optional<health::Unit> FakeHealthStore::unitFromString(std::string_view text) {
-  return store_->unitFromString(text);
-}
-
-void FakeHealthStore::executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) {
+std::vector<Sample> FakeHealthStore::executeSampleQuery(health::SampleQuery query) {
   std::optional<ScriptedReply> script;
   {
     std::lock_guard lock(mutex_);
     sampleQueries_.push_back(query);
     script = record(StoreCall::sampleQuery);
   }
-  store_->executeSampleQuery(std::move(query), [script, handler = std::move(handler)](auto results, auto error) {
-    if (script) applyScript(*script, results, error);
-    if (script && script->samples) {
-      results = script->samples;
-      error.reset();
-    }
-    handler(std::move(results), std::move(error));
-  });
+  if (script && !script->error && script->samples) return *script->samples;
+  return answer(script, {}, [&] { return HealthStoreWrapper::executeSampleQuery(std::move(query)); });
 }
 
-void FakeHealthStore::executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) {
+std::optional<health::Statistics> FakeHealthStore::executeStatisticsQuery(health::StatisticsQuery query) {
   std::optional<ScriptedReply> script;
   {
     std::lock_guard lock(mutex_);
     statisticsQueries_.push_back(query);
     script = record(StoreCall::statisticsQuery);
   }
-  store_->executeStatisticsQuery(std::move(query), [script, handler = std::move(handler)](auto statistics, auto error) {
-    if (script) applyScript(*script, statistics, error);
-    handler(std::move(statistics), std::move(error));
-  });
+  return answer(script, std::nullopt, [&] { return HealthStoreWrapper::executeStatisticsQuery(std::move(query)); });
 }
 
-void FakeHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
-                                           health::CompletionHandler handler) {
+bool FakeHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes) {
   std::optional<ScriptedReply> script;
   {
     std::lock_guard lock(mutex_);
     authorizationCalls_.push_back({shareTypes, readTypes});
     script = record(StoreCall::requestAuthorization);
   }
-  store_->requestAuthorization(std::move(shareTypes), std::move(readTypes),
-                               [script, handler = std::move(handler)](bool success, auto error) {
-                                 if (script) applyScript(*script, success, error);
-                                 handler(success, std::move(error));
-                               });
+  return answer(script, false, [&] {
+    return HealthStoreWrapper::requestAuthorization(std::move(shareTypes), std::move(readTypes));
+  });
 }
 
-void FakeHealthStore::saveObjects(std::vector<Sample> objects, health::CompletionHandler handler) {
+bool FakeHealthStore::saveObjects(std::vector<Sample> objects) {
   std::optional<ScriptedReply> script;
   {
     std::lock_guard lock(mutex_);
     saves_.push_back(objects);
     script = record(StoreCall::saveObjects);
   }
-  // A save whose answer the script replaces stores nothing; it still goes
-  // to the store empty, so that the answer comes from the store's thread in
-  // turn with the other calls.
-  bool answerReplaced = script && (script->error ? !script->alsoDeliverData : script->deliverNothing);
-  if (answerReplaced) objects.clear();
-  store_->saveObjects(std::move(objects), [script, handler = std::move(handler)](bool success, auto error) {
-    if (script) applyScript(*script, success, error);
-    handler(success, std::move(error));
-  });
+  return answer(script, false, [&] { return HealthStoreWrapper::saveObjects(std::move(objects)); });
 }
 
 }  // namespace tarnwick::testing

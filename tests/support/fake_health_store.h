@@ -3,7 +3,7 @@
 // and can make any one call answer with an error (alone or together with
 // data) or with nothing at all. Every rule (types, permissions, queries,
 // sums, saves) is the local store's own; this class only records, scripts
-// and forwards. Handlers run on the local store's worker thread.
+// and forwards.
 #pragma once
 
 #include <deque>
@@ -27,15 +27,16 @@ enum class StoreCall { sampleQuery, statisticsQuery, requestAuthorization, saveO
 
 // How the next call of one kind answers instead of the normal way.
 struct ScriptedReply {
+  // The call throws this.
   std::optional<health::HealthStoreError> error;
-  // With an error: also deliver what the store delivered.
+  // With an error: the store still does the call first (a save stores).
   bool alsoDeliverData = false;
-  // Without an error: deliver neither data nor error (success false for
-  // completions).
+  // Without an error: the call returns nothing at all without reaching the
+  // store: no samples, no statistics, false from a request or a save.
   bool deliverNothing = false;
-  // For a sample query: deliver these samples, and no error, instead of the
-  // store's answer. For samples no store keeps (a value of another kind, a
-  // negative duration) that readers must still cope with.
+  // For a sample query: return these samples instead of asking the store.
+  // For samples no store keeps (a value of another kind, a negative
+  // duration) that readers must still cope with.
   std::optional<std::vector<health::Sample>> samples = std::nullopt;
 
   static ScriptedReply delivering(std::vector<health::Sample> samples) {
@@ -43,11 +44,11 @@ struct ScriptedReply {
   }
 };
 
-class FakeHealthStore final : public health::HealthStore {
+class FakeHealthStore final : public health::HealthStoreWrapper {
  public:
   // A new, empty store in which every type's access is authorized.
   FakeHealthStore();
-  // Finishes the calls still queued, then removes the store's file.
+  // Removes the store's file.
   ~FakeHealthStore() override;
 
   // ---- Set-up, through the local store's own file ---------------------------
@@ -56,7 +57,6 @@ class FakeHealthStore final : public health::HealthStore {
   // sample the store would refuse.
   void addSample(health::Sample sample, std::string sourceName = "Fake Watch");
   void preferSources(const std::vector<std::string>& names);
-  void forgetType(std::string identifier);  // lookups for it give nothing
   void setReadAccess(const std::string& identifier, Access access);
   void setShareAccess(const std::string& identifier, Access access);
   void setAllAccess(Access access);
@@ -65,7 +65,7 @@ class FakeHealthStore final : public health::HealthStore {
   void setUndecidedAuthorizationAnswer(bool allow);
   // Queues `reply` for the next call of its kind, after any queued before.
   // A save whose answer the reply replaces (an error alone, or nothing)
-  // stores nothing.
+  // never reaches the store, so it stores nothing.
   void scriptNext(StoreCall call, ScriptedReply reply);
 
   // ---- What happened ---------------------------------------------------------
@@ -82,29 +82,25 @@ class FakeHealthStore final : public health::HealthStore {
   std::vector<health::Sample> samples() const;
 
   // ---- HealthStore -----------------------------------------------------------
-  std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view identifier) override;
-  std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view identifier) override;
-  health::ObjectType workoutType() override;
-  std::optional<health::Unit> unitFromString(std::string_view text) override;
-  void executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) override;
-  void executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) override;
-  void requestAuthorization(std::set<health::ObjectType> shareTypes, std::set<health::ObjectType> readTypes,
-                            health::CompletionHandler handler) override;
-  void saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) override;
+  std::vector<health::Sample> executeSampleQuery(health::SampleQuery query) override;
+  std::optional<health::Statistics> executeStatisticsQuery(health::StatisticsQuery query) override;
+  bool requestAuthorization(std::set<health::ObjectType> shareTypes, std::set<health::ObjectType> readTypes) override;
+  bool saveObjects(std::vector<health::Sample> objects) override;
+
+ protected:
+  health::HealthStore& target() override { return *store_; }
 
  private:
   class Sheet;
 
   // Notes the call and takes the script waiting for it, if any.
   std::optional<ScriptedReply> record(StoreCall call);
-  bool forgotten(std::string_view identifier) const;
 
   TemporaryDirectory directory_;
   LocalStoreSetup setup_;
   std::shared_ptr<Sheet> sheet_;
 
   mutable std::mutex mutex_;
-  std::set<std::string, std::less<>> forgottenTypes_;
   std::map<StoreCall, std::deque<ScriptedReply>> scripts_;
   std::vector<StoreCall> calls_;
   std::vector<health::SampleQuery> sampleQueries_;
@@ -112,7 +108,6 @@ class FakeHealthStore final : public health::HealthStore {
   std::vector<AuthorizationCall> authorizationCalls_;
   std::vector<std::vector<health::Sample>> saves_;
 
-  // Last: destroyed first, so its queued calls finish while the rest exists.
   std::unique_ptr<health::HealthStore> store_;
 };
 

@@ -1,35 +1,38 @@
-// The local store: the health store of machines that have none, an SQLite
-// database in the user's data directory that behaves like the platform's
-// store (types, units, queries, permissions, errors).
+// The local store's implementation of the health store interface. Calls run
+// on the caller's thread, one at a time; the database is opened on first
+// need.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "health/health_store.h"
+#include "platform/local_store/database.h"
 #include "platform/permission_sheet.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::local_store {
 
-// Where the store lives by the XDG base-directory rules:
-// $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an absolute
-// path, otherwise $HOME/.local/share/tarnwick/health.sqlite3 when HOME is.
-// Creates nothing. Throws HealthStoreError (code 6) saying which variable is
-// missing or relative when neither is absolute: a relative one would put the
-// store wherever the caller happens to run, a missing one at the root.
-std::string defaultLocalStorePath();
+class LocalHealthStore final : public health::HealthStore {
+ public:
+  // `sheet` asks the person about undecided types.
+  LocalHealthStore(std::string path, PermissionSheetOffer sheet);
 
-// A local store on the database file at path, asking the person for
-// undecided permissions with `sheet` (without one, such a request fails with
-// its reason). Nothing is opened or created until the first call that needs
-// the database (type and unit look-ups never do). Every handler runs on the
-// store's own worker thread, which alone touches the database. Never returns
-// nullptr.
-std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet = {});
+  std::vector<health::Sample> executeSampleQuery(health::SampleQuery query) override;
+  std::optional<health::Statistics> executeStatisticsQuery(health::StatisticsQuery query) override;
+  bool requestAuthorization(std::set<health::ObjectType> shareTypes, std::set<health::ObjectType> readTypes) override;
+  bool saveObjects(std::vector<health::Sample> objects) override;
 
-// The local store at defaultLocalStorePath(). Without such a path, type and
-// unit look-ups still answer and every call that needs the database hands
-// its handler the location's error; nothing is created. Never nullptr.
-std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet = {});
+ private:
+  // The open database; opens (and creates) it on first need.
+  Database& database();
+  Database& writableDatabase();
+  // Records the person's answer for the requested types; true for "Allow".
+  bool recordAnswer(const PermissionSheetAnswer& answer, const std::set<health::ObjectType>& shareTypes,
+                    const std::set<health::ObjectType>& readTypes);
 
-}  // namespace tarnwick::platform
+  std::string path_;
+  const PermissionSheetOffer sheetOffer_;
+  std::unique_ptr<Database> database_;
+};
+
+}  // namespace tarnwick::platform::local_store

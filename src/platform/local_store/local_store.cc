@@ -1,274 +1,62 @@
 #include "platform/local_store/local_store.h"
 
-#include <exception>
-#include <map>
-#include <new>
-#include <string_view>
-#include <utility>
+#include <cstdlib>
+#include <optional>
 
-#include "health/metric_catalogue.h"
-#include "platform/local_store/permission_records.h"
-#include "platform/local_store/sample_records.h"
-#include "platform/local_store/sample_validation.h"
-#include "platform/local_store/store_error.h"
-#include "platform/local_store/store_file.h"
-#include "platform/local_store/stored_types.h"
-#include "platform/permission_sheet.h"
+#include "platform/local_store/local_health_store.h"
+#include "protocol/utf8.h"
 
 namespace tarnwick::platform::local_store {
 namespace {
 
-using health::HealthErrorCode;
-using health::HealthStoreError;
-using health::ObjectType;
-
-// The metric key a person types at the companion tool, for a type.
-std::string metricKey(std::string_view typeIdentifier) {
-  const health::MetricEntry* metric = findStoredType(typeIdentifier);
-  return std::string(metric ? metric->key : typeIdentifier);
+// An absolute path in the variable, or nothing.
+std::optional<std::string> absoluteFolder(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || value[0] != '/') return std::nullopt;
+  return std::string(value);
 }
 
-// The platform's words first, so that callers matching them keep working,
-// then which metric and what the person can do about it.
-HealthStoreError notDetermined(std::string_view typeIdentifier) {
-  std::string key = metricKey(typeIdentifier);
-  return {HealthErrorCode::authorizationNotDetermined,
-          "Authorization not determined for " + key +
-              ": ask with \"authorize\" (with --appkit, on a display) or run \"tarnwick-store grant " + key + "\"."};
+std::string whatIsWrong(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value) return std::string(name) + " is not set";
+  if (value[0] == '\0') return std::string(name) + " is empty";
+  return std::string(name) + " ('" + protocol::printableUtf8(value, 256) + "') is not an absolute path";
 }
 
-HealthStoreError notAuthorized(std::string_view typeIdentifier) {
-  std::string key = metricKey(typeIdentifier);
-  return {HealthErrorCode::authorizationDenied,
-          "Not authorized for " + key + ": run \"tarnwick-store grant " + key + "\", or \"tarnwick-store reset " +
-              key + "\" and ask with \"authorize\" again."};
-}
+// The local store of a process whose environment gives it no place: every
+// call fails with why.
+class UnlocatedHealthStore final : public health::HealthStoreWrapper {
+ public:
+  explicit UnlocatedHealthStore(health::HealthStoreError error) : error_(std::move(error)) {}
 
-HealthStoreError invalidArgument(const std::string& description) {
-  return {HealthErrorCode::invalidArgument, description};
-}
+ protected:
+  health::HealthStore& target() override { throw error_; }
 
-// Runs `work` and hands back its error as a HealthStoreError; anything else
-// a library throws becomes a store failure naming the file.
-template <class Work>
-std::optional<HealthStoreError> capture(const std::string& path, Work&& work) {
-  try {
-    work();
-    return std::nullopt;
-  } catch (const HealthStoreError& error) {
-    return error;
-  } catch (const std::bad_alloc&) {
-    return outOfMemoryError();
-  } catch (const std::exception& error) {
-    return HealthStoreError(HealthErrorCode::databaseInaccessible,
-                            "The health store at '" + path + "' failed: " + error.what());
-  }
-}
-
-const health::MetricEntry& knownType(const ObjectType& type) {
-  const health::MetricEntry* stored = findStoredType(type.identifier);
-  if (!stored) throw invalidArgument("The health store does not know the type '" + type.identifier + "'.");
-  return *stored;
-}
-
-// The source a read is limited to: a denied read still shows the bridge its
-// own samples; an undecided one is an error.
-std::optional<std::string_view> readableSource(Database& database, const ObjectType& type) {
-  switch (accessFor(database, type.identifier).read) {
-    case Access::notDetermined: throw notDetermined(type.identifier);
-    case Access::denied: return health::kBridgeSourceName;
-    case Access::authorized: break;
-  }
-  return std::nullopt;
-}
-
-bool allDecided(Database& database, const std::set<ObjectType>& shareTypes, const std::set<ObjectType>& readTypes) {
-  for (const ObjectType& type : shareTypes) {
-    if (accessFor(database, type.identifier).share == Access::notDetermined) return false;
-  }
-  for (const ObjectType& type : readTypes) {
-    if (accessFor(database, type.identifier).read == Access::notDetermined) return false;
-  }
-  return true;
-}
-
-Access choice(const std::map<std::string, bool>& switches, const std::string& identifier) {
-  auto found = switches.find(identifier);
-  return found != switches.end() && found->second ? Access::authorized : Access::denied;
-}
+ private:
+  const health::HealthStoreError error_;
+};
 
 }  // namespace
 
-LocalHealthStore::LocalHealthStore(std::string path, PermissionSheetOffer sheet)
-    : path_(std::move(path)), sheetOffer_(std::move(sheet)), lifeline_(std::make_shared<Lifeline>()) {
-  lifeline_->store = this;
+std::string defaultLocalStorePath() {
+  constexpr const char* kStoreUnderDataHome = "/tarnwick/health.sqlite3";
+  if (auto dataHome = absoluteFolder("XDG_DATA_HOME")) return *dataHome + kStoreUnderDataHome;
+  if (auto home = absoluteFolder("HOME")) return *home + "/.local/share" + kStoreUnderDataHome;
+  throw health::HealthStoreError(health::HealthErrorCode::databaseInaccessible,
+                                 "The health store has no location because " + whatIsWrong("XDG_DATA_HOME") + " and " +
+                                     whatIsWrong("HOME") + "; set HOME (or XDG_DATA_HOME) to an absolute folder.");
 }
 
-LocalHealthStore::~LocalHealthStore() {
-  std::lock_guard lock(lifeline_->mutex);
-  lifeline_->store = nullptr;
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet) {
+  return std::make_unique<LocalHealthStore>(std::move(path), std::move(sheet));
 }
 
-Database& LocalHealthStore::database() {
-  if (!database_) database_ = openStore(path_);
-  return *database_;
-}
-
-Database& LocalHealthStore::writableDatabase() {
-  Database& opened = database();
-  if (opened.isReadOnly()) throw brokenStoreError(path_, "is read-only");
-  return opened;
-}
-
-std::optional<ObjectType> LocalHealthStore::quantityTypeForIdentifier(std::string_view identifier) {
-  std::optional<ObjectType> type = objectTypeFor(identifier);
-  if (type && type->kind != health::ObjectKind::quantity) return std::nullopt;
-  return type;
-}
-
-std::optional<ObjectType> LocalHealthStore::categoryTypeForIdentifier(std::string_view identifier) {
-  std::optional<ObjectType> type = objectTypeFor(identifier);
-  if (type && type->kind != health::ObjectKind::category) return std::nullopt;
-  return type;
-}
-
-ObjectType LocalHealthStore::workoutType() {
-  return {health::ObjectKind::workout, std::string(health::kWorkoutTypeIdentifier)};
-}
-
-std::optional<health::Unit> LocalHealthStore::unitFromString(std::string_view text) {
-  return health::Unit::fromString(text);
-}
-
-void LocalHealthStore::executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) {
-  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
-    std::vector<health::Sample> samples;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      knownType(query.sampleType);
-      Database& opened = database();
-      samples = selectSamples(opened, query, readableSource(opened, query.sampleType));
-    });
-    if (error) handler(std::nullopt, std::move(error));
-    else handler(std::move(samples), std::nullopt);
-  });
-}
-
-void LocalHealthStore::executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) {
-  worker_.post([this, query = std::move(query), handler = std::move(handler)] {
-    std::optional<health::Statistics> statistics;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      const health::MetricEntry& metric = knownType(query.quantityType);
-      if (metric.kind() != health::ObjectKind::quantity) {
-        throw invalidArgument("Statistics need a quantity type, not '" + query.quantityType.identifier + "'.");
-      }
-      bool wantsSum = (query.options & health::kStatisticsOptionCumulativeSum) != 0;
-      if (wantsSum && !metric.cumulative()) {
-        throw invalidArgument("A cumulative sum needs a cumulative type; '" + query.quantityType.identifier +
-                              "' is discrete.");
-      }
-      Database& opened = database();
-      SampleSum sum = sumSamples(opened, metric.type.identifier, query.predicate, readableSource(opened, query.quantityType));
-      if (sum.count == 0) throw HealthStoreError(HealthErrorCode::noData, "No data available for the specified predicate.");
-      statistics = health::Statistics{query.quantityType,
-                                      query.predicate ? query.predicate->startDate : std::nullopt,
-                                      query.predicate ? query.predicate->endDate : std::nullopt,
-                                      std::nullopt};
-      if (wantsSum) statistics->sumQuantity = health::Quantity(canonicalUnit(metric.type.identifier), sum.sum);
-    });
-    if (error) handler(std::nullopt, std::move(error));
-    else handler(std::move(statistics), std::nullopt);
-  });
-}
-
-void LocalHealthStore::requestAuthorization(std::set<ObjectType> shareTypes, std::set<ObjectType> readTypes,
-                                            health::CompletionHandler handler) {
-  worker_.post([this, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
-                handler = std::move(handler)]() mutable {
-    bool decided = false;
-    std::shared_ptr<PermissionSheet> sheet;
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      if (shareTypes.empty() && readTypes.empty()) {
-        throw invalidArgument("A permission request must name at least one type to share or read.");
-      }
-      for (const ObjectType& type : shareTypes) knownType(type);
-      for (const ObjectType& type : readTypes) knownType(type);
-      decided = allDecided(database(), shareTypes, readTypes);
-      if (decided) return;
-      sheet = sheetOffer_.sheet;
-      if (!sheet) throw HealthStoreError(HealthErrorCode::healthDataUnavailable, sheetOffer_.unavailableReason);
-      writableDatabase();
-    });
-    if (error) return handler(false, std::move(error));
-    if (decided) return handler(true, std::nullopt);
-
-    PermissionSheetRequest request{{readTypes.begin(), readTypes.end()}, {shareTypes.begin(), shareTypes.end()}};
-    auto answered = [lifeline = lifeline_, shareTypes, readTypes,
-                     handler = std::move(handler)](PermissionSheetAnswer answer) mutable {
-      std::lock_guard lock(lifeline->mutex);
-      LocalHealthStore* store = lifeline->store;
-      if (!store) return;
-      store->worker_.post([store, shareTypes = std::move(shareTypes), readTypes = std::move(readTypes),
-                           handler = std::move(handler), answer = std::move(answer)] {
-        using Outcome = PermissionSheetAnswer::Outcome;
-        if (answer.outcome == Outcome::dismissed) return handler(false, std::nullopt);
-        if (answer.outcome == Outcome::failed) {
-          return handler(false, HealthStoreError(HealthErrorCode::healthDataUnavailable, answer.failure));
-        }
-        std::optional<HealthStoreError> error = capture(store->path_, [&] {
-          Database& opened = store->writableDatabase();
-          WriteTransaction transaction(opened);
-          bool allow = answer.outcome == Outcome::allow;
-          for (const ObjectType& type : shareTypes) {
-            setAccess(opened, type.identifier, std::nullopt,
-                      allow ? choice(answer.shareAllowed, type.identifier) : Access::denied);
-          }
-          for (const ObjectType& type : readTypes) {
-            setAccess(opened, type.identifier, allow ? choice(answer.readAllowed, type.identifier) : Access::denied,
-                      std::nullopt);
-          }
-          transaction.commit();
-        });
-        if (error) return handler(false, std::move(error));
-        handler(answer.outcome == Outcome::allow, std::nullopt);
-      });
-    };
-    sheet->present(std::move(request), std::move(answered));
-  });
-}
-
-void LocalHealthStore::saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) {
-  worker_.post([this, objects = std::move(objects), handler = std::move(handler)]() mutable {
-    std::optional<HealthStoreError> error = capture(path_, [&] {
-      for (const health::Sample& object : objects) knownType(object.type);
-      Database& opened = database();
-      // The first type of each kind of refusal names the metric in the error.
-      std::optional<std::string_view> denied;
-      std::optional<std::string_view> undecided;
-      // One look-up per type, not per object: a batch holds thousands of
-      // objects of a handful of types.
-      std::map<std::string_view, Access> shareByType;
-      for (const health::Sample& object : objects) {
-        auto [entry, added] = shareByType.try_emplace(object.type.identifier, Access::notDetermined);
-        if (added) entry->second = accessFor(opened, object.type.identifier).share;
-        if (!denied && entry->second == Access::denied) denied = entry->first;
-        if (!undecided && entry->second == Access::notDetermined) undecided = entry->first;
-      }
-      if (denied) throw notAuthorized(*denied);
-      if (undecided) throw notDetermined(*undecided);
-      for (const health::Sample& object : objects) validateSample(object);
-      if (objects.empty()) return;
-      Database& writable = writableDatabase();
-      WriteTransaction transaction(writable);
-      SampleWriter writer(writable);
-      for (health::Sample& object : objects) {
-        object.sourceName = std::string(health::kBridgeSourceName);
-        writer.add(object);
-      }
-      transaction.commit();
-    });
-    if (error) return handler(false, std::move(error));
-    handler(true, std::nullopt);
-  });
+std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet) {
+  try {
+    return makeLocalHealthStore(defaultLocalStorePath(), std::move(sheet));
+  } catch (const health::HealthStoreError& error) {
+    return std::make_unique<UnlocatedHealthStore>(error);
+  }
 }
 
 }  // namespace tarnwick::platform::local_store

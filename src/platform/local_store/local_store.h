@@ -1,56 +1,32 @@
-// The local store's implementation of the health store interface. Each call
-// is queued to the store's one worker thread, which opens the database on
-// first need and answers the handler from there.
+// The local store: the health store of machines that have none, an SQLite
+// database in the user's data directory that behaves like the platform's
+// store (types, units, queries, permissions, errors).
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "health/health_store.h"
-#include "platform/local_store/database.h"
-#include "platform/local_store/serial_worker.h"
 #include "platform/permission_sheet.h"
 
 namespace tarnwick::platform::local_store {
 
-class LocalHealthStore final : public health::HealthStore {
- public:
-  // `sheet` asks the person about undecided types.
-  LocalHealthStore(std::string path, PermissionSheetOffer sheet);
-  // Finishes the calls already queued. A permission sheet still open then
-  // has its answer dropped.
-  ~LocalHealthStore() override;
+// Where the store lives by the XDG base-directory rules:
+// $XDG_DATA_HOME/tarnwick/health.sqlite3 when XDG_DATA_HOME is an absolute
+// path, otherwise $HOME/.local/share/tarnwick/health.sqlite3 when HOME is.
+// Creates nothing. Throws HealthStoreError (code 6) saying which variable is
+// missing or relative when neither is absolute: a relative one would put the
+// store wherever the caller happens to run, a missing one at the root.
+std::string defaultLocalStorePath();
 
-  std::optional<health::ObjectType> quantityTypeForIdentifier(std::string_view identifier) override;
-  std::optional<health::ObjectType> categoryTypeForIdentifier(std::string_view identifier) override;
-  health::ObjectType workoutType() override;
-  std::optional<health::Unit> unitFromString(std::string_view text) override;
-  void executeSampleQuery(health::SampleQuery query, health::SampleQueryHandler handler) override;
-  void executeStatisticsQuery(health::StatisticsQuery query, health::StatisticsHandler handler) override;
-  void requestAuthorization(std::set<health::ObjectType> shareTypes, std::set<health::ObjectType> readTypes,
-                            health::CompletionHandler handler) override;
-  void saveObjects(std::vector<health::Sample> objects, health::CompletionHandler handler) override;
+// A local store on the database file at path, asking the person for
+// undecided permissions with `sheet` (without one, such a request fails with
+// its reason). Nothing is opened or created until the first call. Calls run
+// on the caller's thread, one at a time. Never returns nullptr.
+std::unique_ptr<health::HealthStore> makeLocalHealthStore(std::string path, PermissionSheetOffer sheet = {});
 
- private:
-  // Lets a permission sheet answer after the store is gone: the answer is
-  // then dropped instead of reaching a destroyed worker.
-  struct Lifeline {
-    std::mutex mutex;
-    LocalHealthStore* store = nullptr;
-  };
-
-  // The open database; opens (and creates) it on first need. Worker only.
-  Database& database();
-  Database& writableDatabase();
-
-  std::string path_;
-  const PermissionSheetOffer sheetOffer_;
-  std::unique_ptr<Database> database_;
-  std::shared_ptr<Lifeline> lifeline_;
-  // Last member: destroyed first, so queued tasks finish while the rest of
-  // the store still exists.
-  SerialWorker worker_;
-};
+// The local store at defaultLocalStorePath(). Without such a path every call
+// throws the location's error and nothing is created. Never nullptr.
+std::unique_ptr<health::HealthStore> makeDefaultLocalHealthStore(PermissionSheetOffer sheet = {});
 
 }  // namespace tarnwick::platform::local_store

@@ -15,7 +15,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 #include "platform/local_store/local_store_schema.h"
 #include "platform/local_store/store_error.h"
 

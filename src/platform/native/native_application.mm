@@ -63,7 +63,7 @@ std::atomic<tarnwick::platform::ApplicationDelegate*> launchDelegate{nullptr};
 }
 @end
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::native {
 namespace {
 
 class NativeApplication final : public Application {
@@ -109,13 +109,16 @@ class NativeApplication final : public Application {
 };
 
 }  // namespace
+}  // namespace tarnwick::platform::native
+
+namespace tarnwick::platform {
 
 Application& Application::sharedApplication() {
   // Never destroyed: the event loop runs until the process ends.
   static Application* const application = [] {
     Application* created = nullptr;
     @autoreleasepool {
-      created = new NativeApplication;
+      created = new native::NativeApplication;
     }
     return created;
   }();

@@ -6,6 +6,8 @@
 namespace tarnwick::platform {
 
 // The framework shows its own permission sheet, so the offer goes unused.
-std::unique_ptr<health::HealthStore> makePlatformHealthStore(PermissionSheetOffer) { return makeNativeHealthStore(); }
+std::unique_ptr<health::HealthStore> makePlatformHealthStore(PermissionSheetOffer) {
+  return native::makeNativeHealthStore();
+}
 
 }  // namespace tarnwick::platform

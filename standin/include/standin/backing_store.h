@@ -1,7 +1,6 @@
-// The store behind the stand-in health framework. Every HKHealthStore and
-// every type look-up of the stand-in forwards to the store installed here, so
-// the native backend above it can be run against the test fake or the
-// local store.
+// The store behind the stand-in health framework. Every HKHealthStore call
+// of the stand-in goes to the store installed here, so the native backend
+// above it can be run against the test fake or the local store.
 #pragma once
 
 #include "health/health_store.h"
@@ -9,8 +8,7 @@
 namespace tarnwick::standin {
 
 // Makes `store` (not owned; nullptr for none) the store behind the stand-in.
-// With none, look-ups find nothing and every call fails with "health data
-// unavailable" (code 1).
+// With none, every call fails with "health data unavailable" (code 1).
 void installBackingStore(health::HealthStore* store);
 
 // The installed store, or nullptr.

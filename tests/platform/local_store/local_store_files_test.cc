@@ -29,13 +29,11 @@ health::SampleQuery newestHeartRate() {
   return {kHeartRate, std::nullopt, 1, {{std::string(health::kSampleSortIdentifierStartDate), false}}};
 }
 
-TEST(LocalStoreFile, LookupsCreateNothingAndFirstQueryCreatesPrivateFiles) {
+TEST(LocalStoreFile, MakingTheStoreCreatesNothingAndFirstQueryCreatesPrivateFiles) {
   TemporaryDirectory directory;
   ::chmod(directory.path().c_str(), 0755);
   std::string path = directory.file("data/tarnwick/health.sqlite3");
-  auto store = platform::makeLocalHealthStore(path);
-  EXPECT_TRUE(store->quantityTypeForIdentifier(health::kStepCountIdentifier));
-  EXPECT_TRUE(store->unitFromString("kg"));
+  auto store = platform::local_store::makeLocalHealthStore(path);
   EXPECT_FALSE(fs::exists(directory.file("data")));
 
   auto delivered = querySamples(*store, newestHeartRate());
@@ -79,7 +77,7 @@ TEST(LocalStoreFile, AFileWhereAFolderShouldBeIsAnError) {
   TemporaryDirectory directory;
   std::string blocked = directory.file("plain/tarnwick/health.sqlite3");
   writeFile(directory.file("plain"), "x");
-  auto other = platform::makeLocalHealthStore(blocked);
+  auto other = platform::local_store::makeLocalHealthStore(blocked);
   auto failed = querySamples(*other, newestHeartRate());
   ASSERT_TRUE(failed.error);
   EXPECT_TRUE(failed.error->is(health::HealthErrorCode::databaseInaccessible));
@@ -92,7 +90,7 @@ TEST(LocalStoreFileNonRoot, AnUnreadableFolderNamesTheSystemError) {
   fs::create_directory(directory.file("locked"));
   ::chmod(directory.file("locked").c_str(), 0);
   std::string path = directory.file("locked/health.sqlite3");
-  auto store = platform::makeLocalHealthStore(path);
+  auto store = platform::local_store::makeLocalHealthStore(path);
   auto query = querySamples(*store, newestHeartRate());
   ASSERT_TRUE(query.error);
   EXPECT_EQ(query.error->what(), "The health store at '" + path + "' cannot be opened: Permission denied.");
@@ -165,14 +163,14 @@ TEST(LocalStoreFile, UnderAnyUmaskTheFirstRunLeavesAUsableStore) {
   TemporaryDirectory directory;
   const std::string path = directory.file("data/tarnwick/health.sqlite3");
   mode_t previous = ::umask(0777);
-  auto first = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate());
+  auto first = querySamples(*platform::local_store::makeLocalHealthStore(path), newestHeartRate());
   ::umask(previous);
   ASSERT_TRUE(first.error);
   EXPECT_TRUE(first.error->is(health::HealthErrorCode::authorizationNotDetermined)) << first.error->what();
   EXPECT_EQ(fileMode(directory.file("data")), 0700u);
   EXPECT_EQ(fileMode(directory.file("data/tarnwick")), 0700u);
   EXPECT_EQ(fileMode(path), 0600u);
-  auto later = querySamples(*platform::makeLocalHealthStore(path), newestHeartRate());
+  auto later = querySamples(*platform::local_store::makeLocalHealthStore(path), newestHeartRate());
   ASSERT_TRUE(later.error);
   EXPECT_TRUE(later.error->is(health::HealthErrorCode::authorizationNotDetermined)) << later.error->what();
 }

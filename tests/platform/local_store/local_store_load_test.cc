@@ -30,7 +30,7 @@ TEST(LocalStoreLoad, StoresSavingAtOnceOnOneFileKeepEverySample) {
     writers.emplace_back([&, writer] {
       // Each thread has a store of its own: its own connection, as separate
       // bridge processes have.
-      auto store = platform::makeLocalHealthStore(factory.path());
+      auto store = platform::local_store::makeLocalHealthStore(factory.path());
       for (int save = 0; save < kSaves; ++save) {
         auto saved = tarnwick::testing::save(*store, {steps(1, writer * 100 + save), steps(2, writer * 100 + save)});
         if (saved.error) ++failures;

@@ -2,6 +2,8 @@
 // undecided, and each of its answers records exactly what it should.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/permission_sheet.h"
 #include "store_calls.h"
 #include "store_factories.h"
@@ -40,7 +42,7 @@ class LocalStorePermissions : public ::testing::Test {
   // A second store on the factory's file that asks with sheet.
   std::unique_ptr<health::HealthStore> storeWith(std::shared_ptr<platform::PermissionSheet> sheet,
                                                  LocalStoreFactory& on) {
-    return platform::makeLocalHealthStore(on.path(), {std::move(sheet)});
+    return platform::local_store::makeLocalHealthStore(on.path(), {std::move(sheet)});
   }
   TypeAccess recorded(const health::ObjectType& type) {
     auto database = platform::local_store::openStore(factory.path());
@@ -55,10 +57,10 @@ TEST_F(LocalStorePermissions, WithoutASheetTheRequestFailsWithItsReasonAndRecord
     std::string reason;
   };
   Case cases[] = {
-      {platform::makeLocalHealthStore(factory.path()),
+      {platform::local_store::makeLocalHealthStore(factory.path()),
        "The permission sheet can only be shown when the bridge runs with --appkit; run it again with --appkit on a "
        "display."},
-      {platform::makeLocalHealthStore(factory.path(), {nullptr, "No display."}), "No display."},
+      {platform::local_store::makeLocalHealthStore(factory.path(), {nullptr, "No display."}), "No display."},
   };
   for (Case& c : cases) {
     auto result = authorize(*c.store, {kSteps}, {kSteps, kBodyMass});
@@ -96,7 +98,6 @@ TEST_F(LocalStorePermissions, SheetAnswersAreRecorded) {
     auto result = authorize(*storeWith(sheet, fresh), {kSteps}, {kSteps, kBodyMass});
     ASSERT_FALSE(result.error) << result.error->what();
     EXPECT_EQ(*result.value, c.success);
-    EXPECT_FALSE(result.onCallerThread);
     ASSERT_EQ(sheet->requests.size(), 1u);
     EXPECT_EQ(sheet->requests[0].shareTypes, std::vector<health::ObjectType>{kSteps});
     EXPECT_EQ(sheet->requests[0].readTypes.size(), 2u);

@@ -1,11 +1,10 @@
-// Waiting for a store's handlers in tests: each helper runs one call,
-// waits for its handler and returns what it delivered, noting whether the
-// handler ran on the caller's thread (it never should).
+// Store calls for table-driven tests: each helper makes one call and returns
+// what it answered, a value or the error it threw, so that a row can expect
+// either.
 #pragma once
 
-#include <future>
 #include <optional>
-#include <thread>
+#include <set>
 #include <vector>
 
 #include "health/health_store.h"
@@ -16,45 +15,34 @@ template <class Value>
 struct Delivered {
   std::optional<Value> value;
   std::optional<health::HealthStoreError> error;
-  bool onCallerThread = false;
 };
 
+template <class Call>
+auto delivered(Call&& call) -> Delivered<decltype(call())> {
+  try {
+    return {call(), std::nullopt};
+  } catch (const health::HealthStoreError& error) {
+    return {std::nullopt, error};
+  }
+}
+
 inline Delivered<std::vector<health::Sample>> querySamples(health::HealthStore& store, health::SampleQuery query) {
-  std::promise<Delivered<std::vector<health::Sample>>> promise;
-  std::thread::id caller = std::this_thread::get_id();
-  store.executeSampleQuery(std::move(query), [&](auto results, auto error) {
-    promise.set_value({std::move(results), std::move(error), std::this_thread::get_id() == caller});
-  });
-  return promise.get_future().get();
+  return delivered([&] { return store.executeSampleQuery(std::move(query)); });
 }
 
+// A store's "no statistics" is an empty value with no error.
 inline Delivered<health::Statistics> queryStatistics(health::HealthStore& store, health::StatisticsQuery query) {
-  std::promise<Delivered<health::Statistics>> promise;
-  std::thread::id caller = std::this_thread::get_id();
-  store.executeStatisticsQuery(std::move(query), [&](auto statistics, auto error) {
-    promise.set_value({std::move(statistics), std::move(error), std::this_thread::get_id() == caller});
-  });
-  return promise.get_future().get();
-}
-
-inline Delivered<bool> completion(const std::function<void(health::CompletionHandler)>& call) {
-  std::promise<Delivered<bool>> promise;
-  std::thread::id caller = std::this_thread::get_id();
-  call([&](bool success, auto error) {
-    promise.set_value({success, std::move(error), std::this_thread::get_id() == caller});
-  });
-  return promise.get_future().get();
+  auto answered = delivered([&] { return store.executeStatisticsQuery(std::move(query)); });
+  return {answered.value ? *answered.value : std::nullopt, answered.error};
 }
 
 inline Delivered<bool> save(health::HealthStore& store, std::vector<health::Sample> objects) {
-  return completion([&](health::CompletionHandler handler) { store.saveObjects(std::move(objects), std::move(handler)); });
+  return delivered([&] { return store.saveObjects(std::move(objects)); });
 }
 
 inline Delivered<bool> authorize(health::HealthStore& store, std::set<health::ObjectType> share,
                                  std::set<health::ObjectType> read) {
-  return completion([&](health::CompletionHandler handler) {
-    store.requestAuthorization(std::move(share), std::move(read), std::move(handler));
-  });
+  return delivered([&] { return store.requestAuthorization(std::move(share), std::move(read)); });
 }
 
 }  // namespace tarnwick::testing

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "health/health_store.h"
-#include "platform/local_store/local_health_store.h"
+#include "platform/local_store/local_store.h"
 #include "platform/local_store/sample_records.h"
 #include "platform/local_store/store_file.h"
 #include "support/fake_health_store.h"
@@ -37,7 +37,7 @@ class FakeStoreFactory {
 class LocalStoreFactory {
  public:
   LocalStoreFactory()
-      : setup_(directory_.file("data/tarnwick/health.sqlite3")), store_(platform::makeLocalHealthStore(setup_.path())) {}
+      : setup_(directory_.file("data/tarnwick/health.sqlite3")), store_(platform::local_store::makeLocalHealthStore(setup_.path())) {}
   health::HealthStore& store() { return *store_; }
   void seed(health::Sample sample, const std::string& source) { setup_.add(std::move(sample), source); }
   void setAccess(const std::string& identifier, Decision read, Decision share) {

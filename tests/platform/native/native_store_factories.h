@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "platform/local_store/store_factories.h"
@@ -19,7 +18,7 @@ class NativeOver {
  public:
   NativeOver() {
     standin::installBackingStore(&underneath_.store());
-    native_ = platform::makeNativeHealthStore();
+    native_ = platform::native::makeNativeHealthStore();
   }
   ~NativeOver() { standin::installBackingStore(nullptr); }
 
@@ -37,13 +36,13 @@ class NativeOver {
   std::unique_ptr<health::HealthStore> native_;
 };
 
-using NativeStores = ::testing::Types<NativeOver<FakeStoreFactory>, NativeOver<LocalStoreFactory>>;
+using NativeStores = ::testing::Types<NativeOver<LocalStoreFactory>>;
 
 class NativeStoreNames {
  public:
   template <class T>
   static std::string GetName(int) {
-    return std::is_same_v<T, NativeOver<FakeStoreFactory>> ? "NativeOverFake" : "NativeOverLocal";
+    return "NativeOverLocal";
   }
 };
 
