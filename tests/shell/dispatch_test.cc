@@ -79,7 +79,7 @@ std::vector<DispatchCase> dispatchCases() {
        false},
       {"DecodingComesBeforeTheMethod", R"({"method":"Query"})",
        failure("SWIFT_ERROR", "The key 'sourceMode' is missing."), false},
-      {"NotJson", "status", failure("SWIFT_ERROR", "The request is not valid JSON at line 1, column 1: invalid literal, near 's'."),
+      {"NotJson", "status", failure("SWIFT_ERROR", "The request is not valid JSON at line 1, column 1: invalid literal."),
        false},
       {"WriteOnImportConnection", R"({"method":"write","sourceMode":"csv","items":[]})",
        failure("BRIDGE_ERROR", "Writeback is only available for native Apple Health connections."), false},
