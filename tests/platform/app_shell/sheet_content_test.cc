@@ -13,8 +13,8 @@ namespace {
 
 using platform::PermissionSheetAnswer;
 using platform::PermissionSheetRequest;
-using platform::SheetContent;
-using platform::SheetRow;
+using platform::app_shell::SheetContent;
+using platform::app_shell::SheetRow;
 using Outcome = PermissionSheetAnswer::Outcome;
 
 health::ObjectType quantity(std::string_view identifier) {
@@ -57,7 +57,7 @@ TEST(SheetContentTest, RowsAreLabelledOncePerTypeInCatalogueOrder) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    SheetContent content = platform::sheetContentFor(PermissionSheetRequest{test.types, test.types});
+    SheetContent content = platform::app_shell::sheetContentFor(PermissionSheetRequest{test.types, test.types});
     EXPECT_EQ(labels(content.readRows), test.expectedLabels);
     EXPECT_EQ(labels(content.shareRows), test.expectedLabels);
   }
@@ -67,7 +67,7 @@ TEST(SheetContentTest, WriteAndReadListsStaySeparate) {
   PermissionSheetRequest request;
   request.readTypes = {quantity(health::kStepCountIdentifier), quantity(health::kBodyMassIdentifier)};
   request.shareTypes = {quantity(health::kBodyMassIdentifier)};
-  SheetContent content = platform::sheetContentFor(request);
+  SheetContent content = platform::app_shell::sheetContentFor(request);
   EXPECT_EQ(content.applicationName, "Tarnwick");
   ASSERT_EQ(content.shareRows.size(), 1u);
   EXPECT_EQ(content.shareRows[0].identifier, health::kBodyMassIdentifier);
@@ -101,7 +101,7 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    PermissionSheetAnswer completed = platform::completedAnswer(content, test.given);
+    PermissionSheetAnswer completed = platform::app_shell::completedAnswer(content, test.given);
     EXPECT_EQ(completed.outcome, test.given.outcome);
     EXPECT_EQ(completed.readAllowed, test.expectedRead);
     EXPECT_EQ(completed.shareAllowed, test.expectedShare);

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 namespace {
 
 struct Ledger {
@@ -123,4 +123,4 @@ void watchForLostDisplay() {}
 void noticeToolkitLog(std::string_view, std::string_view) {}
 #endif
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk

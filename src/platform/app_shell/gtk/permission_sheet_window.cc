@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 namespace {
 
 // The look of a current GNOME dialog (rounded "boxed" lists, a large heading)
@@ -288,4 +288,4 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
   gtk_window_present(sheet->window);
 }
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk
