@@ -24,13 +24,13 @@ if(APPLE)
   set(CMAKE_OBJCXX_STANDARD 20)
   # The native selection of the platform store and the application object,
   # the one the bridge links here instead of tarnwick_local_platform.
-  add_library(tarnwick_native OBJECT
+  add_library(tarnwick_native_selection OBJECT
     ${TARNWICK_NATIVE_STORE_SOURCES}
     ${TARNWICK_NATIVE_APPLICATION_SOURCES}
     ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
-  target_compile_options(tarnwick_native PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)
-  target_link_libraries(tarnwick_native
-    PUBLIC tarnwick_platform "-framework HealthKit" "-framework AppKit" "-framework Foundation"
+  target_compile_options(tarnwick_native_selection PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)
+  target_link_libraries(tarnwick_native_selection
+    PUBLIC tarnwick_native "-framework HealthKit" "-framework AppKit" "-framework Foundation"
     PRIVATE tarnwick_warnings)
   # The framework reads the usage texts from the executable's own Info.plist
   # and grants access only to a signed program holding the entitlement (see
@@ -112,22 +112,24 @@ add_library(tarnwick_native_store_standin OBJECT
   ${PROJECT_SOURCE_DIR}/standin/health_kit/health_store.mm
   ${PROJECT_SOURCE_DIR}/standin/health_kit/store_answers.cc)
 target_link_libraries(tarnwick_native_store_standin
-  PUBLIC tarnwick_platform tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
+  PUBLIC tarnwick_native tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 
 # The native application object over the stand-in NSApplication.
 add_library(tarnwick_native_application_standin OBJECT
   ${TARNWICK_NATIVE_APPLICATION_SOURCES}
   ${PROJECT_SOURCE_DIR}/standin/app_kit/application.mm)
 target_link_libraries(tarnwick_native_application_standin
-  PUBLIC tarnwick_platform tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
+  PUBLIC tarnwick_native tarnwick_gnustep_objcxx PRIVATE tarnwick_warnings)
 
-# The bridge with the native selection, as on Apple, and no local one.
+# The bridge with the native selection, as on Apple, and no local one but
+# the local store the stand-in runs over.
 add_executable(tarnwick-native
   ${PROJECT_SOURCE_DIR}/standin/tarnwick_native_main.cc
   ${TARNWICK_NATIVE_DIR}/native_platform_store.cc)
 target_include_directories(tarnwick-native PRIVATE ${PROJECT_SOURCE_DIR}/standin/include)
 target_link_libraries(tarnwick-native PRIVATE
-  tarnwick_native_store_standin tarnwick_native_application_standin tarnwick_shell tarnwick_warnings)
+  tarnwick_native_store_standin tarnwick_native_application_standin tarnwick_shell tarnwick_local_store
+  tarnwick_warnings)
 set_target_properties(tarnwick-native PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # The same application object against GNUstep's real AppKit headers, to the
@@ -140,7 +142,7 @@ add_custom_command(
   COMMAND ${CMAKE_CXX_COMPILER} -x objective-c++ -std=c++20 -fsyntax-only
           -fblocks -fobjc-exceptions -fobjc-runtime=gcc ${gnustep_gui_compile_flags}
           -isystem ${gcc_objc_shim} -isystem ${PROJECT_SOURCE_DIR}/standin/runtime
-          -I${PROJECT_BINARY_DIR}/layer_includes/platform
+          -I${PROJECT_BINARY_DIR}/layer_includes/native
           -include ${PROJECT_SOURCE_DIR}/standin/gnustep_appkit/macos_declarations.h
           -Wall -Wextra -Wpedantic -Werror
           ${TARNWICK_NATIVE_APPLICATION_SOURCES}
@@ -162,7 +164,7 @@ add_custom_command(
   COMMAND ${CMAKE_CXX_COMPILER} -x objective-c++ -std=c++20 -stdlib=libc++ -fsyntax-only
           -fblocks -fobjc-exceptions -fobjc-runtime=gcc ${gnustep_compile_flags}
           -isystem ${gcc_objc_shim} -isystem ${PROJECT_SOURCE_DIR}/standin/runtime
-          -I${PROJECT_SOURCE_DIR}/standin/include -I${PROJECT_BINARY_DIR}/layer_includes/platform
+          -I${PROJECT_SOURCE_DIR}/standin/include -I${PROJECT_BINARY_DIR}/layer_includes/native
           -Wall -Wextra -Wpedantic -Werror
           ${native_sources_for_libcxx}
   COMMAND ${CMAKE_COMMAND} -E touch ${libcxx_syntax_stamp}

@@ -5,7 +5,6 @@
 #include "authorization/permission_sets.h"
 #include "health/health_store.h"
 #include "health/metric_catalogue.h"
-#include "protocol/source_mode.h"
 
 namespace tarnwick::authorization {
 namespace {
@@ -15,17 +14,10 @@ using protocol::AuthorizationData;
 constexpr const char* kAuthorized = "authorized";
 constexpr const char* kDenied = "denied";
 constexpr const char* kNotDetermined = "not-determined";
-constexpr const char* kImportOnly = "import-only";
 
 }  // namespace
 
 AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, health::HealthStore& store) {
-  // An import connection has no store to ask; not even calling it keeps an
-  // import-only caller from creating one.
-  if (!protocol::isNativeConnection(request.sourceMode)) {
-    return AuthorizationData{false, kImportOnly, {}, {}, request.sourceMode};
-  }
-
   const std::vector<std::string>& readKeys = request.readTypes ? *request.readTypes : health::readableTypes();
   const std::vector<std::string>& writeKeys = request.writeTypes ? *request.writeTypes : health::writableTypes();
   PermissionSets sets = resolvePermissionSets(readKeys, writeKeys);

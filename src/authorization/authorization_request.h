@@ -7,9 +7,8 @@
 
 namespace tarnwick::authorization {
 
-// Asks store unless the connection is not native (then the store is not
-// called at all) or nothing resolvable was requested. Store errors pass
-// through unchanged.
+// Asks store, for a native connection, unless nothing resolvable was
+// requested. Store errors pass through unchanged.
 protocol::AuthorizationData requestAuthorization(const protocol::BridgeRequest& request, health::HealthStore& store);
 
 }  // namespace tarnwick::authorization

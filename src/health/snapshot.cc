@@ -7,20 +7,9 @@
 #include "health/health_store.h"
 #include "health/metric_catalogue.h"
 #include "health/metric_readers.h"
-#include "protocol/source_mode.h"
 
 namespace tarnwick::health {
-namespace {
 
-protocol::SyncData importSnapshot(const Clock& clock) {
-  protocol::SyncData data;
-  data.permissions = {false, false};
-  data.sourceMode = "import";
-  data.lastSyncedAt = toMilliseconds(clock.now());
-  return data;
-}
-
-}  // namespace
 
 Instant defaultSince(const protocol::BridgeRequest& request, const Clock& clock) {
   if (request.since) return fromMilliseconds(*request.since);
@@ -28,11 +17,6 @@ Instant defaultSince(const protocol::BridgeRequest& request, const Clock& clock)
 }
 
 protocol::SyncData readSnapshot(const protocol::BridgeRequest& request, HealthStore& store, const Clock& clock) {
-  // Checked before anything else: an import connection must not call the
-  // store, which is made on its first call (on a machine without one that
-  // would leave a database behind).
-  if (!protocol::isNativeConnection(request.sourceMode)) return importSnapshot(clock);
-
   const Instant since = defaultSince(request, clock);
   const std::vector<std::string> keys =
       request.readTypes && !request.readTypes->empty() ? *request.readTypes : readableTypes();

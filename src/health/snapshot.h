@@ -11,9 +11,8 @@ namespace tarnwick::health {
 // calendar days before clock's now.
 Instant defaultSince(const protocol::BridgeRequest& request, const Clock& clock);
 
-// Reads the snapshot from store, stamped with clock's readings. A connection
-// that is not native is answered without calling the store. Store errors
-// pass through unchanged.
+// Reads the snapshot from store for a native connection, stamped with
+// clock's readings. Store errors pass through unchanged.
 protocol::SyncData readSnapshot(const protocol::BridgeRequest& request, HealthStore& store, const Clock& clock);
 
 }  // namespace tarnwick::health

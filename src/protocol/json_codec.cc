@@ -127,24 +127,8 @@ std::string encodeJsonText(const Record& record) {
   return out;
 }
 
-#define TARNWICK_INSTANTIATE_CODEC(Record) \
-  template std::string encodeJsonText<Record>(const Record&);
-
-TARNWICK_INSTANTIATE_CODEC(WritebackItem)
-TARNWICK_INSTANTIATE_CODEC(BridgeRequest)
-TARNWICK_INSTANTIATE_CODEC(BridgeErrorPayload)
-TARNWICK_INSTANTIATE_CODEC(StatusData)
-TARNWICK_INSTANTIATE_CODEC(AuthorizationData)
-TARNWICK_INSTANTIATE_CODEC(PermissionSnapshot)
-TARNWICK_INSTANTIATE_CODEC(MetricPayload)
-TARNWICK_INSTANTIATE_CODEC(RecordPayload)
-TARNWICK_INSTANTIATE_CODEC(SyncData)
-TARNWICK_INSTANTIATE_CODEC(WriteResult)
-TARNWICK_INSTANTIATE_CODEC(BridgeEnvelope<StatusData>)
-TARNWICK_INSTANTIATE_CODEC(BridgeEnvelope<AuthorizationData>)
-TARNWICK_INSTANTIATE_CODEC(BridgeEnvelope<SyncData>)
-TARNWICK_INSTANTIATE_CODEC(BridgeEnvelope<WriteResult>)
-
-#undef TARNWICK_INSTANTIATE_CODEC
+#define TARNWICK_INSTANTIATE_ENCODER(Record) template std::string encodeJsonText<Record>(const Record&);
+TARNWICK_WIRE_RECORDS(TARNWICK_INSTANTIATE_ENCODER)
+#undef TARNWICK_INSTANTIATE_ENCODER
 
 }  // namespace tarnwick::protocol

@@ -29,12 +29,13 @@ class EncodeError : public std::runtime_error {
 BridgeRequest decodeRequestText(std::string_view bytes);
 
 // Compact JSON text of a record: fields in wire order, absent optionals left
-// out, slashes unescaped. Throws EncodeError. Instantiated for every record.
+// out, slashes unescaped. Throws EncodeError. Instantiated for every record
+// of TARNWICK_WIRE_RECORDS.
 template <class Record>
 std::string encodeJsonText(const Record& record);
 
 // Reads a record from JSON text by the same rules as the request. Throws
-// RequestDecodeError. Instantiated for every record.
+// RequestDecodeError. Instantiated for every record of TARNWICK_WIRE_RECORDS.
 template <class Record>
 Record decodeJsonText(std::string_view text);
 

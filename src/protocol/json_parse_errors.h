@@ -1,7 +1,7 @@
 // The sentences for text the JSON parser refuses, shared by every reader of
 // request and record text. They are built from where the parser stopped and
-// from the JSON grammar, never from the parser's own messages, so they read
-// the same whichever version of the parser is linked.
+// what it had read, never from the parser's own messages, so they read the
+// same whichever version of the parser is linked.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,7 @@ struct JsonParseFailure {
   // Bytes the parser had consumed, reading past the end counting as one.
   std::size_t bytesRead = 0;
   // The text the parser had read since its last string or number began,
-  // control characters shown as <U+HHHH>: the text a person sees "near".
+  // control characters shown as <U+HHHH>.
   std::string lastRead;
   // The parser's exception id: 1xx for text that is not JSON, 4xx for a
   // number beyond a double.
@@ -23,10 +23,11 @@ struct JsonParseFailure {
 };
 
 // One plain sentence for a parse failure of text named by subject ("The
-// request"): "The request is not valid JSON at line 1, column 5: invalid
-// literal, near 'tru'." The parser reads text only up to nulAt (its first
-// NUL byte, npos for none); running out of input there is reported as that
-// NUL.
+// request"): "The request is not valid JSON at line 1, column 4: invalid
+// literal." The position is that of the byte the parser stopped at, lines and
+// columns (in bytes) counted from 1. The parser reads text only up to nulAt
+// (its first NUL byte, npos for none); running out of input there is
+// reported as that NUL.
 std::string describeJsonParseFailure(std::string_view subject, std::string_view text, std::size_t nulAt,
                                      const JsonParseFailure& failure);
 

@@ -2,12 +2,11 @@
 // event at a time, without a document of the whole text in between: a large
 // "write" then costs little more than its bytes and its items.
 //
-// The rules are those of a reader that first parses the whole text and then
-// walks the record's fields in wire order: a syntax error anywhere wins over
-// any record error, and of the record errors the one reported is the first in
-// field order (elements in array order), wherever it stood in the text. So a
-// record error is noted and the parse goes on; it is thrown at the end. A key
-// given twice counts by its last value, errors included.
+// A syntax error anywhere wins over any record error, so a record error is
+// noted and the parse goes on; it is thrown at the end. Of the record errors
+// the one reported is the first in the text (a missing key stands where its
+// object closes). A key given twice counts by its last value, errors
+// included.
 #include "protocol/json_codec.h"
 
 #include <algorithm>
@@ -56,6 +55,15 @@ std::string_view describeScalar(Scalar::Kind kind) {
 }
 
 std::string_view describeContainer(bool isObject) { return isObject ? "an object" : "an array"; }
+
+// A record error: its sentence, and the parser event it stands at, which
+// orders errors as their places in the text do. Empty when there is none.
+struct RecordError {
+  std::size_t at = 0;
+  std::string sentence;
+
+  bool empty() const { return sentence.empty(); }
+};
 
 // Where a value sits, spelled out only when an error needs it:
 // "items[3].value".
@@ -135,16 +143,17 @@ class Frame {
   // Picks the field the next value belongs to. False for a key that names no
   // field: its value is skipped.
   virtual bool selectKey(std::string_view key) = 0;
-  // Reads the next value (of the selected field, or the next element).
-  virtual void readScalar(Scalar& value) = 0;
-  // The next value opens an object or an array: returns the frame that reads
-  // it, or null when it is skipped (a wrong type, already noted).
-  virtual std::unique_ptr<Frame> open(bool isObject) = 0;
+  // Reads the next value (of the selected field, or the next element), the
+  // parser's event number at.
+  virtual void readScalar(Scalar& value, std::size_t at) = 0;
+  // The next value, event at, opens an object or an array: returns the frame
+  // that reads it, or null when it is skipped (a wrong type, already noted).
+  virtual std::unique_ptr<Frame> open(bool isObject, std::size_t at) = 0;
   // A frame this one opened has ended with error (empty for none).
-  virtual void childEnded(std::string error) = 0;
-  // Ends this frame. Returns its first error in field or element order,
-  // empty for none.
-  virtual std::string end() = 0;
+  virtual void childEnded(RecordError error) = 0;
+  // Ends this frame at event at. Returns its first error in the text, empty
+  // for none.
+  virtual RecordError end(std::size_t at) = 0;
 };
 
 template <class T>
@@ -166,35 +175,35 @@ class RecordFrame final : public Frame {
     return field_ != kNoField;
   }
 
-  void readScalar(Scalar& value) override {
+  void readScalar(Scalar& value, std::size_t at) override {
     withSelectedField([&](std::string_view key, auto& field) {
-      settle(protocol::readScalar(field, value, Where{path_, key}));
+      settle({at, protocol::readScalar(field, value, Where{path_, key})});
     });
   }
 
-  std::unique_ptr<Frame> open(bool isObject) override {
+  std::unique_ptr<Frame> open(bool isObject, std::size_t at) override {
     std::unique_ptr<Frame> child;
     withSelectedField([&](std::string_view key, auto& field) {
       std::string error;
       child = openValue(field, isObject, Where{path_, key}, error);
-      if (!child) settle(std::move(error));
+      if (!child) settle({at, std::move(error)});
     });
     return child;
   }
 
-  void childEnded(std::string error) override { settle(std::move(error)); }
+  void childEnded(RecordError error) override { settle(std::move(error)); }
 
-  std::string end() override {
-    std::string first;
+  RecordError end(std::size_t at) override {
+    RecordError first;
+    auto keep = [&](RecordError error) {
+      if (first.empty() || error.at < first.at) first = std::move(error);
+    };
+    for (auto& [field, error] : errors_) keep(std::move(error));
     std::size_t index = 0;
     auto check = [&](std::string_view key, auto& field) {
       using Field = std::remove_reference_t<decltype(field)>;
-      if (first.empty()) {
-        if (std::string* error = errorOf(index)) {
-          first = std::move(*error);
-        } else if (!IsOptional<Field>::value && !(seen_ & bit(index))) {
-          first = "The key '" + Where{path_, key}.path() + "' is missing.";
-        }
+      if (!IsOptional<Field>::value && !(seen_ & bit(index)) && first.empty()) {
+        first = {at, "The key '" + Where{path_, key}.path() + "' is missing."};
       }
       ++index;
     };
@@ -216,16 +225,9 @@ class RecordFrame final : public Frame {
     RecordFields<Record>::visit(pick, record_);
   }
 
-  std::string* errorOf(std::size_t index) {
-    for (auto& [field, error] : errors_) {
-      if (field == index) return &error;
-    }
-    return nullptr;
-  }
-
   // The selected field's value is complete: a later value of the same key
   // replaces its outcome, error or not.
-  void settle(std::string error) {
+  void settle(RecordError error) {
     seen_ |= bit(field_);
     std::erase_if(errors_, [&](const auto& entry) { return entry.first == field_; });
     if (!error.empty()) errors_.emplace_back(field_, std::move(error));
@@ -236,7 +238,7 @@ class RecordFrame final : public Frame {
   std::size_t field_ = kNoField;
   std::uint32_t seen_ = 0;  // one bit per field, in wire order; records have at most a dozen
   // Errors are rare; a list keeps the common case free of allocations.
-  std::vector<std::pair<std::size_t, std::string>> errors_;
+  std::vector<std::pair<std::size_t, RecordError>> errors_;
 };
 
 // Elements are gathered in chunks of fixed capacity and moved into the
@@ -251,24 +253,24 @@ class ArrayFrame final : public Frame {
 
   bool selectKey(std::string_view) override { return false; }
 
-  void readScalar(Scalar& value) override {
+  void readScalar(Scalar& value, std::size_t at) override {
     if (!error_.empty()) return;
     T& element = nextElement();
-    noteError(protocol::readScalar(element, value, Where{path_, {}, count_ - 1}));
+    noteError({at, protocol::readScalar(element, value, Where{path_, {}, count_ - 1})});
   }
 
-  std::unique_ptr<Frame> open(bool isObject) override {
+  std::unique_ptr<Frame> open(bool isObject, std::size_t at) override {
     if (!error_.empty()) return nullptr;  // only the first error counts
     T& element = nextElement();
     std::string error;
     std::unique_ptr<Frame> child = openValue(element, isObject, Where{path_, {}, count_ - 1}, error);
-    noteError(std::move(error));
+    noteError({at, std::move(error)});
     return child;
   }
 
-  void childEnded(std::string error) override { noteError(std::move(error)); }
+  void childEnded(RecordError error) override { noteError(std::move(error)); }
 
-  std::string end() override {
+  RecordError end(std::size_t) override {
     if (!error_.empty()) return std::move(error_);
     elements_.reserve(count_);
     for (std::vector<T>& chunk : chunks_) {
@@ -293,7 +295,7 @@ class ArrayFrame final : public Frame {
   }
 
   // After the first error the elements are of no more use: the read will fail.
-  void noteError(std::string error) {
+  void noteError(RecordError error) {
     if (error.empty() || !error_.empty()) return;
     error_ = std::move(error);
     std::vector<std::vector<T>>().swap(chunks_);
@@ -303,7 +305,7 @@ class ArrayFrame final : public Frame {
   std::string path_;
   std::vector<std::vector<T>> chunks_;
   std::size_t count_ = 0;
-  std::string error_;
+  RecordError error_;
 };
 
 template <class T>
@@ -356,6 +358,7 @@ class RecordReader {
   bool end_array() { return close(); }
 
   bool key(Json::string_t& key) {
+    ++events_;
     if (skipDepth_ == 0) skipNextValue_ = !frames_.back()->selectKey(key);
     return true;
   }
@@ -368,8 +371,8 @@ class RecordReader {
   // The parser's failure, when it stopped on one.
   const std::optional<JsonParseFailure>& failure() const { return failure_; }
 
-  // The first record error in field order, empty for none.
-  const std::string& recordError() const { return recordError_; }
+  // The first record error in the text, empty for none.
+  const std::string& recordError() const { return recordError_.sentence; }
 
  private:
   // True (and the value consumed) while inside or at a value being skipped.
@@ -381,16 +384,18 @@ class RecordReader {
   }
 
   bool scalar(Scalar value) {
+    ++events_;
     if (skipsValue()) return true;
     if (frames_.empty()) {
-      recordError_ = notAnObject(describeScalar(value.kind));
+      recordError_ = {events_, notAnObject(describeScalar(value.kind))};
     } else {
-      frames_.back()->readScalar(value);
+      frames_.back()->readScalar(value, events_);
     }
     return true;
   }
 
   bool open(bool isObject) {
+    ++events_;
     if (skipDepth_ > 0) {
       ++skipDepth_;
       return true;
@@ -404,10 +409,10 @@ class RecordReader {
       if (isObject) {
         frame = std::make_unique<RecordFrame<Record>>(record_, std::string());
       } else {
-        recordError_ = notAnObject(describeContainer(isObject));
+        recordError_ = {events_, notAnObject(describeContainer(isObject))};
       }
     } else {
-      frame = frames_.back()->open(isObject);
+      frame = frames_.back()->open(isObject, events_);
     }
     if (frame) {
       frames_.push_back(std::move(frame));
@@ -418,11 +423,12 @@ class RecordReader {
   }
 
   bool close() {
+    ++events_;
     if (skipDepth_ > 0) {
       --skipDepth_;
       return true;
     }
-    std::string error = frames_.back()->end();
+    RecordError error = frames_.back()->end(events_);
     frames_.pop_back();
     if (frames_.empty()) {
       recordError_ = std::move(error);
@@ -441,7 +447,8 @@ class RecordReader {
   std::vector<std::unique_ptr<Frame>> frames_;
   std::size_t skipDepth_ = 0;
   bool skipNextValue_ = false;
-  std::string recordError_;
+  std::size_t events_ = 0;  // parser events so far: the order of places in the text
+  RecordError recordError_;
   std::optional<JsonParseFailure> failure_;
 };
 
@@ -475,22 +482,7 @@ Record decodeJsonText(std::string_view text) {
 }
 
 #define TARNWICK_INSTANTIATE_DECODER(Record) template Record decodeJsonText<Record>(std::string_view);
-
-TARNWICK_INSTANTIATE_DECODER(WritebackItem)
-TARNWICK_INSTANTIATE_DECODER(BridgeRequest)
-TARNWICK_INSTANTIATE_DECODER(BridgeErrorPayload)
-TARNWICK_INSTANTIATE_DECODER(StatusData)
-TARNWICK_INSTANTIATE_DECODER(AuthorizationData)
-TARNWICK_INSTANTIATE_DECODER(PermissionSnapshot)
-TARNWICK_INSTANTIATE_DECODER(MetricPayload)
-TARNWICK_INSTANTIATE_DECODER(RecordPayload)
-TARNWICK_INSTANTIATE_DECODER(SyncData)
-TARNWICK_INSTANTIATE_DECODER(WriteResult)
-TARNWICK_INSTANTIATE_DECODER(BridgeEnvelope<StatusData>)
-TARNWICK_INSTANTIATE_DECODER(BridgeEnvelope<AuthorizationData>)
-TARNWICK_INSTANTIATE_DECODER(BridgeEnvelope<SyncData>)
-TARNWICK_INSTANTIATE_DECODER(BridgeEnvelope<WriteResult>)
-
+TARNWICK_WIRE_RECORDS(TARNWICK_INSTANTIATE_DECODER)
 #undef TARNWICK_INSTANTIATE_DECODER
 
 }  // namespace tarnwick::protocol

@@ -140,4 +140,13 @@ struct BridgeEnvelope {
   bool operator==(const BridgeEnvelope&) const = default;
 };
 
+// Every record the JSON reader and writer handle, named once: each calls
+// X(Record) for all of them to instantiate its template. A method's payload
+// and its envelope belong here.
+#define TARNWICK_WIRE_RECORDS(X)                                                                      \
+  X(WritebackItem) X(BridgeRequest) X(BridgeErrorPayload) X(PermissionSnapshot) X(MetricPayload)      \
+  X(RecordPayload) X(StatusData) X(AuthorizationData) X(SyncData) X(WriteResult)                      \
+  X(BridgeEnvelope<StatusData>) X(BridgeEnvelope<AuthorizationData>) X(BridgeEnvelope<SyncData>)      \
+  X(BridgeEnvelope<WriteResult>)
+
 }  // namespace tarnwick::protocol

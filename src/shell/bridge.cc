@@ -1,11 +1,14 @@
 #include "shell/bridge.h"
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <new>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <type_traits>
+#include <variant>
 
 #include "authorization/authorization_request.h"
 #include "health/deferred_health_store.h"
@@ -57,47 +60,70 @@ struct KeepText {
 template <class Finish>
 using Finished = std::invoke_result_t<const Finish&, const FailureEnvelope&>;
 
+// The data of a successful answer: one method's payload.
+using MethodPayload = std::variant<StatusData, protocol::AuthorizationData, protocol::SyncData, protocol::WriteResult>;
+
 // What a handler may use besides its request.
 struct HandlerInputs {
   health::HealthStore& store;
   const health::Clock& clock;
 };
 
-// Each handler with just what it uses. The request is handed over, so that
-// "write" can let its items go as it converts them.
-StatusData handleStatus(BridgeRequest request, const HandlerInputs&) { return statusReport(request); }
+// A connection that is not native has no store to ask: such an answer never
+// calls it, so that an import-only caller never makes one (on a machine
+// without a store that would leave a database behind).
+using ImportAnswer = MethodPayload (*)(const BridgeRequest&, const health::Clock&);
+// Answers a native connection. The request is handed over, so that "write"
+// can let its items go as it converts them.
+using Handler = MethodPayload (*)(BridgeRequest, const HandlerInputs&);
 
-protocol::AuthorizationData handleAuthorize(BridgeRequest request, const HandlerInputs& inputs) {
-  return authorization::requestAuthorization(request, inputs.store);
-}
-
-protocol::SyncData handleSync(BridgeRequest request, const HandlerInputs& inputs) {
-  return health::readSnapshot(request, inputs.store, inputs.clock);
-}
-
-protocol::WriteResult handleWrite(BridgeRequest request, const HandlerInputs& inputs) {
-  return writeback::writeSamples(std::move(request), inputs.store, inputs.clock);
-}
-
-template <auto Handler, class Finish>
-Finished<Finish> answerWith(BridgeRequest request, const HandlerInputs& inputs, const Finish& finish) {
-  using Payload = decltype(Handler(std::move(request), inputs));
-  return finish(BridgeEnvelope<Payload>::success(Handler(std::move(request), inputs)));
-}
-
-template <class Finish>
 struct BridgeMethod {
   std::string_view name;
-  Finished<Finish> (*answer)(BridgeRequest, const HandlerInputs&, const Finish&);
+  ImportAnswer answerImport;
+  Handler handle;
 };
 
-// The methods, matched in this order against the lower-cased method name.
-template <class Finish>
-constexpr BridgeMethod<Finish> kMethods[] = {
-    {"status", answerWith<handleStatus, Finish>},
-    {"authorize", answerWith<handleAuthorize, Finish>},
-    {"sync", answerWith<handleSync, Finish>},
-    {"write", answerWith<handleWrite, Finish>},
+constexpr const char* kImportOnly = "import-only";
+
+MethodPayload importOnlyStatus(const BridgeRequest& request, const health::Clock&) {
+  StatusData status;
+  status.authorizationStatus = kImportOnly;
+  status.sourceMode = request.sourceMode;
+  return status;
+}
+
+MethodPayload importOnlyAuthorization(const BridgeRequest& request, const health::Clock&) {
+  protocol::AuthorizationData authorization;
+  authorization.authorizationStatus = kImportOnly;
+  authorization.sourceMode = request.sourceMode;
+  return authorization;
+}
+
+MethodPayload importSnapshot(const BridgeRequest&, const health::Clock& clock) {
+  protocol::SyncData snapshot;
+  snapshot.sourceMode = "import";
+  snapshot.lastSyncedAt = health::toMilliseconds(clock.now());
+  return snapshot;
+}
+
+MethodPayload refuseImportWrite(const BridgeRequest&, const health::Clock&) {
+  throw protocol::BridgeRuntimeError::unavailable("Writeback is only available for native Apple Health connections.");
+}
+
+// The methods, matched against the lower-cased method name.
+constexpr BridgeMethod kMethods[] = {
+    {"status", importOnlyStatus, [](BridgeRequest request, const HandlerInputs&) -> MethodPayload {
+       return statusReport(request);
+     }},
+    {"authorize", importOnlyAuthorization, [](BridgeRequest request, const HandlerInputs& inputs) -> MethodPayload {
+       return authorization::requestAuthorization(request, inputs.store);
+     }},
+    {"sync", importSnapshot, [](BridgeRequest request, const HandlerInputs& inputs) -> MethodPayload {
+       return health::readSnapshot(request, inputs.store, inputs.clock);
+     }},
+    {"write", refuseImportWrite, [](BridgeRequest request, const HandlerInputs& inputs) -> MethodPayload {
+       return writeback::writeSamples(std::move(request), inputs.store, inputs.clock);
+     }},
 };
 
 FailureEnvelope failure(std::string_view code, std::string message) {
@@ -150,11 +176,18 @@ Finished<Finish> answerCatching(const Finish& finish, Work&& work) {
 
 template <class Finish>
 Finished<Finish> dispatch(BridgeRequest request, const HandlerInputs& inputs, const Finish& finish) {
-  std::string method = protocol::lowercased(request.method);
-  for (const BridgeMethod<Finish>& candidate : kMethods<Finish>) {
-    if (candidate.name == method) return candidate.answer(std::move(request), inputs, finish);
+  std::string name = protocol::lowercased(request.method);
+  const auto* method =
+      std::find_if(std::begin(kMethods), std::end(kMethods), [&](const BridgeMethod& row) { return row.name == name; });
+  if (method == std::end(kMethods)) {
+    return finish(failure(protocol::kInvalidMethodCode, std::string(protocol::kInvalidMethodPrefix) + request.method));
   }
-  return finish(failure(protocol::kInvalidMethodCode, std::string(protocol::kInvalidMethodPrefix) + request.method));
+  MethodPayload payload = protocol::isNativeConnection(request.sourceMode)
+                              ? method->handle(std::move(request), inputs)
+                              : method->answerImport(request, inputs.clock);
+  return std::visit(
+      [&](auto& data) { return finish(BridgeEnvelope<std::decay_t<decltype(data)>>::success(std::move(data))); },
+      payload);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The "status" method: what kind of connection the caller has. It never
-// touches the health store.
+// The "status" method for a native connection: which metrics the bridge
+// offers. It never touches the health store.
 #pragma once
 
 #include "protocol/records.h"

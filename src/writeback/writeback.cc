@@ -7,25 +7,17 @@
 
 #include "health/health_store.h"
 #include "protocol/bridge_runtime_error.h"
-#include "protocol/source_mode.h"
 #include "writeback/item_conversion.h"
 
 namespace tarnwick::writeback {
 namespace {
 
-constexpr const char* kNotNativeMessage = "Writeback is only available for native Apple Health connections.";
 constexpr const char* kRejectedMessage = "HealthKit rejected the writeback request.";
 
 }  // namespace
 
 protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::HealthStore& store,
                                    const health::Clock& clock) {
-  // Checked before anything else: an import connection must not even make
-  // the store.
-  if (!protocol::isNativeConnection(request.sourceMode)) {
-    throw protocol::BridgeRuntimeError::unavailable(kNotNativeMessage);
-  }
-
   protocol::WriteResult result;
   std::vector<health::Sample> samples;
   if (request.items) {

@@ -10,9 +10,8 @@ namespace tarnwick::writeback {
 
 // Converts the request's items (taken over, so that each can be let go once
 // converted) and saves them to store in one call; clock stands in for
-// missing instants. Throws BridgeRuntimeError for a connection that is not
-// native, before the store is called, or for a refused save; store errors
-// pass through.
+// missing instants. Throws BridgeRuntimeError for a refused save; store
+// errors pass through.
 protocol::WriteResult writeSamples(protocol::BridgeRequest request, health::HealthStore& store,
                                    const health::Clock& clock);
 

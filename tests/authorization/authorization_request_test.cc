@@ -50,16 +50,6 @@ class AuthorizationTest : public ::testing::Test {
   FakeHealthStore store;
 };
 
-TEST_F(AuthorizationTest, ImportConnectionsAnswerWithoutAsking) {
-  for (const char* sourceMode : {"import-only", "", "natives", "IMPORT"}) {
-    EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, Keys{"steps"}, Keys{"weight"})),
-              (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
-    EXPECT_EQ(requestAuthorization(authorizeRequest(sourceMode, std::nullopt, std::nullopt)),
-              (AuthorizationData{false, "import-only", {}, {}, sourceMode}));
-  }
-  EXPECT_TRUE(store.calls().empty());
-}
-
 TEST_F(AuthorizationTest, NothingResolvableIsNotDeterminedWithTheListsAsSent) {
   struct Case {
     std::optional<Keys> readTypes, writeTypes;

@@ -60,11 +60,11 @@ std::vector<StdinCase> stdinCases() {
       {"ClosedAtOnce", std::nullopt, kMissingPayload, 1},
       {"OneSpace", " ",
        R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The request is not valid JSON at line 1, column 2: )"
-       R"(unexpected end of input; expected '[', '{', or a literal."}})",
+       R"(the text ends too soon."}})",
        1},
       {"OneLineFeed", "\n",
        R"({"ok":false,"error":{"code":"SWIFT_ERROR","message":"The request is not valid JSON at line 2, column 1: )"
-       R"(unexpected end of input; expected '[', '{', or a literal."}})",
+       R"(the text ends too soon."}})",
        1},
   };
 }

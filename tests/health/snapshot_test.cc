@@ -83,19 +83,6 @@ class SnapshotTest : public ::testing::Test {
   ScopedTimeZone zone_;
 };
 
-TEST_F(SnapshotTest, OnlyNativeInSomeLetterCaseReads) {
-  for (std::string mode : {"import-only", "", "import", "nativ", " native", "native "}) {
-    SyncData data = readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
-    EXPECT_EQ(data, (SyncData{{false, false}, {}, {}, {}, {}, "import", kNoon * 1000})) << "mode '" << mode << "'";
-  }
-  EXPECT_TRUE(store_.calls().empty());
-  for (std::string mode : {"native", "Native", "NATIVE"}) {
-    SyncData data = readSnapshot(syncRequest(mode, std::vector<std::string>{"steps"}));
-    EXPECT_EQ(data.sourceMode, "native") << mode;
-    EXPECT_EQ(data.permissions, (protocol::PermissionSnapshot{true, true})) << mode;
-  }
-}
-
 TEST_F(SnapshotTest, EveryMetricInFixedOrder) {
   fillEveryMetric();
   SyncData data = readSnapshot(syncRequest("native"));

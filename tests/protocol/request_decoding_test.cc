@@ -179,40 +179,36 @@ std::vector<Refused> refusedRequests() {
        "The request must be a JSON object, found an array."},
       {"TopLevelString", R"("status")", "The request must be a JSON object, found a string."},
       {"TopLevelNull", "null", "The request must be a JSON object, found null."},
-      {"OneSpace", " ",
-       "The request is not valid JSON at line 1, column 2: unexpected end of input; expected '[', '{', or a literal."},
-      {"OneLineFeed", "\n",
-       "The request is not valid JSON at line 2, column 1: unexpected end of input; expected '[', '{', or a literal."},
-      {"Truncated", R"({"method":"status")",
-       "The request is not valid JSON at line 1, column 19: unexpected end of input; expected '}'."},
-      {"BadLiteral", "tru", "The request is not valid JSON at line 1, column 4: invalid literal, near 'tru'."},
+      {"OneSpace", " ", "The request is not valid JSON at line 1, column 2: the text ends too soon."},
+      {"OneLineFeed", "\n", "The request is not valid JSON at line 2, column 1: the text ends too soon."},
+      {"Truncated", R"({"method":"status")", "The request is not valid JSON at line 1, column 19: the text ends too soon."},
+      {"LiteralCutShort", "tru", "The request is not valid JSON at line 1, column 4: the text ends too soon."},
       {"InvalidUtf8InString", "{\"method\":\"st\xFF\",\"sourceMode\":\"native\"}",
-       "The request is not valid JSON at line 1, column 14: invalid string: ill-formed UTF-8 byte, near "
-       "'\"st\\xFF'."},
-      {"InvalidUtf8InANumber", "{\"a\":1e\xE5}",
-       "The request is not valid JSON at line 1, column 8: invalid number; expected '+', '-', or digit after "
-       "exponent, near '1e\\xE5'."},
+       "The request is not valid JSON at line 1, column 14: a string holds bytes that are not UTF-8."},
+      {"InvalidUtf8InANumber", "{\"a\":1e\xE5}", "The request is not valid JSON at line 1, column 8: invalid number."},
       {"TextAfterTheObject", R"({"method":"status","sourceMode":"native"} x)",
-       "The request is not valid JSON at line 1, column 43: invalid literal, near '\"native\"} x'; expected end of "
-       "input."},
+       "The request is not valid JSON at line 1, column 43: invalid literal."},
       {"NulAfterTheObject", std::string(R"({"method":"status","sourceMode":"native"})") + '\0' + "tail",
        "The request is not valid JSON at line 1, column 42: it holds a NUL byte."},
       {"NulWhereAValueBelongs", std::string("{\n\"method\":") + '\0' + "}",
        "The request is not valid JSON at line 2, column 10: it holds a NUL byte."},
-      // Record errors are reported in wire order, whatever their order in the
-      // text, and only once the whole text has parsed.
-      {"FirstInFieldOrderNotTextOrder", R"({"since":"x","sourceMode":1,"method":2})",
-       "The key 'method' must be a string, found a number."},
-      {"MissingBeatsALaterWrongType", R"({"sourceMode":"native","since":"x"})", "The key 'method' is missing."},
+      // Record errors are reported in text order (a missing key where its
+      // object closes), and only once the whole text has parsed.
+      {"FirstInTextOrder", R"({"since":"x","sourceMode":1,"method":2})",
+       "The key 'since' must be a number, found a string."},
+      {"AWrongTypeBeatsAMissingKey", R"({"sourceMode":"native","since":"x"})",
+       "The key 'since' must be a number, found a string."},
+      {"AnInnerMissingKeyBeatsALaterWrongType", kItemHead + R"({"id":"a","type":"steps","label":"L"}],"since":"x"})",
+       "The key 'items[0].value' is missing."},
       {"FirstBadItemWins",
        kItemHead + R"({"id":"a","type":"steps","label":"L"},{"id":"b","type":"steps","label":"L","value":1}]})",
        "The key 'items[0].value' is missing."},
-      {"ItemFieldsInFieldOrder", kItemHead + R"({"value":1,"label":2,"type":"steps","id":"a"}]})",
-       "The key 'items[0].label' must be a string, found a number."},
+      {"ItemFieldsInTextOrder", kItemHead + R"({"value":1,"label":2,"type":"steps","id":"a"}]})",
+       "The key 'items[0].value' must be a string, found a number."},
       {"DuplicateKeyLastValueIsJudged", R"({"method":"status","sourceMode":"native","method":[]})",
        "The key 'method' must be a string, found an array."},
       {"SyntaxErrorBeatsARecordError", R"({"method":1,"sourceMode":"native",})",
-       "The request is not valid JSON at line 1, column 35: unexpected '}'; expected string literal."},
+       "The request is not valid JSON at line 1, column 35: unexpected '}'."},
       {"NulBeatsARecordError", std::string(R"({"method":1})") + '\0',
        "The request is not valid JSON at line 1, column 13: it holds a NUL byte."},
       {"ElementArrayInsideAnArray", R"({"method":"status","sourceMode":"native","readTypes":[["x"],"y"]})",
@@ -224,34 +220,22 @@ std::vector<Refused> refusedRequests() {
       {"DeeplyNestedWrongType", R"({"method":)" + std::string(100000, '[') + std::string(100000, ']') + "}",
        "The key 'method' must be a string, found an array."},
       {"UnclosedDeepArray", std::string(100000, '['),
-       "The request is not valid JSON at line 1, column 100001: unexpected end of input; expected '[', '{', or a "
-       "literal."},
+       "The request is not valid JSON at line 1, column 100001: the text ends too soon."},
       {"NumberBeyondDouble", R"({"method":"status","sourceMode":"native","extra":-1e400})",
        "The request holds a number too large for a double: '-1e400'."},
-      // What the parser expected follows from the tokens before the one it
-      // stopped on; the columns are counted the parser's way.
+      // The position is that of the byte the parser stopped at.
       {"KeyWithoutColon", R"({"method" "status"})",
-       "The request is not valid JSON at line 1, column 18: unexpected string literal; expected ':'."},
-      {"ValuesWithoutComma", R"({"method":"status" "sourceMode":"native"})",
-       "The request is not valid JSON at line 1, column 31: unexpected string literal; expected '}'."},
+       "The request is not valid JSON at line 1, column 18: unexpected string."},
       {"ArrayElementsWithoutComma", R"({"readTypes":["a" true]})",
-       "The request is not valid JSON at line 1, column 22: unexpected true literal; expected ']'."},
+       "The request is not valid JSON at line 1, column 22: unexpected literal."},
       {"NumberThenLineFeedWhereAKeyBelongs", "{\n1\n}",
-       "The request is not valid JSON at line 2, column 0: unexpected number literal; expected string literal."},
+       "The request is not valid JSON at line 2, column 1: unexpected number."},
       {"RawTabInAKey", "{\"a\tb\":1}",
-       "The request is not valid JSON at line 1, column 4: invalid string: control character U+0009 (HT) must be "
-       "escaped to \\u0009 or \\t, near '\"a<U+0009>'; expected string literal."},
+       "The request is not valid JSON at line 1, column 4: a control character in a string must be escaped."},
       {"LoneLowSurrogate", R"({"method":"\udc00"})",
-       "The request is not valid JSON at line 1, column 17: invalid string: surrogate U+DC00..U+DFFF must follow "
-       "U+D800..U+DBFF, near '\"\\udc00'."},
-      {"HighSurrogateWithoutItsPair", R"({"method":"\ud800\u0041"})",
-       "The request is not valid JSON at line 1, column 23: invalid string: surrogate U+D800..U+DBFF must be "
-       "followed by U+DC00..U+DFFF, near '\"\\ud800\\u0041'."},
-      {"BrokenByteOrderMark", "\xEF\xBBx{}",
-       "The request is not valid JSON at line 1, column 3: invalid BOM; must be 0xEF 0xBB 0xBF if given, near "
-       "'\\xEF\\xBBx'."},
-      {"LeadingZero", R"({"a":01})",
-       "The request is not valid JSON at line 1, column 7: unexpected number literal; expected '}'."},
+       "The request is not valid JSON at line 1, column 17: a string holds an invalid escape."},
+      {"BrokenByteOrderMark", "\xEF\xBBx{}", "The request is not valid JSON at line 1, column 3: unexpected character."},
+      {"LeadingZero", R"({"a":01})", "The request is not valid JSON at line 1, column 7: unexpected number."},
   };
 }
 
@@ -325,8 +309,7 @@ TEST(RecordDecodeMessageTest, IntegerFieldsTakeWholeNumbersOfEitherSign) {
 TEST(RecordDecodeMessageTest, TextThatIsNotARecordIsNamedAsJsonText) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"[]", "The JSON text must be a JSON object, found an array."},
-      {"{\"code\":", "The JSON text is not valid JSON at line 1, column 9: unexpected end of input; expected '[', "
-                      "'{', or a literal."},
+      {"{\"code\":", "The JSON text is not valid JSON at line 1, column 9: the text ends too soon."},
       {"{\"code\":1e999}", "The JSON text holds a number too large for a double: '1e999'."},
   };
   for (const auto& [json, message] : cases) {

@@ -79,7 +79,7 @@ std::vector<DispatchCase> dispatchCases() {
        false},
       {"DecodingComesBeforeTheMethod", R"({"method":"Query"})",
        failure("SWIFT_ERROR", "The key 'sourceMode' is missing."), false},
-      {"NotJson", "status", failure("SWIFT_ERROR", "The request is not valid JSON at line 1, column 1: invalid literal, near 's'."),
+      {"NotJson", "status", failure("SWIFT_ERROR", "The request is not valid JSON at line 1, column 1: invalid literal."),
        false},
       {"WriteOnImportConnection", R"({"method":"write","sourceMode":"csv","items":[]})",
        failure("BRIDGE_ERROR", "Writeback is only available for native Apple Health connections."), false},
@@ -121,6 +121,8 @@ TEST(Dispatch, StatusAndImportConnectionsNeverMakeTheStore) {
       {R"({"method":"write","sourceMode":"import","items":[{"id":"1","type":"steps","label":"l","value":"1"}]})", false},
       {R"({"method":"query","sourceMode":"native"})", false},
       {R"({"method":"sync","sourceMode":"native"})", true},
+      {R"({"method":"authorize","sourceMode":"Native"})", true},
+      {R"({"method":"write","sourceMode":"NATIVE","items":[{"id":"1","type":"steps","label":"l","value":"1"}]})", true},
   };
   for (const Case& c : cases) {
     bool made = false;
@@ -130,6 +132,40 @@ TEST(Dispatch, StatusAndImportConnectionsNeverMakeTheStore) {
     });
     respondWith(c.request, store);
     EXPECT_EQ(made, c.makesStore) << c.request;
+  }
+}
+
+class NoonClock final : public health::Clock {
+ public:
+  health::Instant now() const override { return 1700000000; }
+};
+
+// Anything but "native" in some letter case is an import connection, which
+// every method answers without its handler and without the store.
+TEST(Dispatch, ImportConnectionsAreAnsweredWithoutTheStore) {
+  const std::vector<std::pair<std::string, std::string>> answers = {
+      {"status", R"({"ok":true,"data":{"available":false,"authorizationStatus":"import-only","readableTypes":[],)"
+                 R"("writableTypes":[],"sourceMode":"MODE"}})"},
+      {"authorize", R"({"ok":true,"data":{"granted":false,"authorizationStatus":"import-only","readableTypes":[],)"
+                    R"("writableTypes":[],"sourceMode":"MODE"}})"},
+      {"sync", R"({"ok":true,"data":{"permissions":{"read":false,"write":false},"readableTypes":[],)"
+               R"("writableTypes":[],"metrics":[],"records":[],"sourceMode":"import","lastSyncedAt":1700000000000}})"},
+      {"write", failure("BRIDGE_ERROR", "Writeback is only available for native Apple Health connections.")},
+  };
+  for (const char* mode : {"import-only", "", "IMPORT", "nativ", " native", "native ", "Native2"}) {
+    for (const auto& [method, answer] : answers) {
+      bool made = false;
+      health::DeferredHealthStore store([&made] {
+        made = true;
+        return std::make_unique<FakeHealthStore>();
+      });
+      std::string request = R"({"method":")" + method + R"(","sourceMode":")" + mode +
+                            R"(","readTypes":["steps"],"items":[{"id":"1","type":"steps","label":"l","value":"1"}]})";
+      std::string expected = answer;
+      if (auto at = expected.find("MODE"); at != std::string::npos) expected.replace(at, 4, mode);
+      EXPECT_EQ(shell::respondToBytes(request, store, NoonClock()).json, expected) << request;
+      EXPECT_FALSE(made) << request;
+    }
   }
 }
 

@@ -57,6 +57,9 @@ pid_t spawn(const std::string& program, const ProcessOptions& options, const int
   pid_t child = ::fork();
   if (child < 0) throw std::runtime_error("cannot start " + program + ": fork failed");
   if (child == 0) {
+    // An ignored signal stays ignored across exec; the program starts with
+    // SIGPIPE as a calling application would leave it.
+    ::signal(SIGPIPE, SIG_DFL);
     for (int target = 0; target < 3; ++target) {
       if (streams[target] >= 0) ::dup2(streams[target], target);
     }
@@ -143,6 +146,10 @@ std::string findOnPath(const std::string& program) {
 }
 
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options) {
+  // A program that stops reading its input (one that fails early, or runs
+  // out of memory) must cost the test a failed write, not its life.
+  static const bool sigpipeIgnored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+  (void)sigpipeIgnored;
   bool transcribed = std::getenv("TARNWICK_TEST_TRANSCRIPTS") && isBridge(program);
   std::optional<std::string> request = transcribed ? requestOf(options) : std::nullopt;
   int input[2], output[2], error[2];

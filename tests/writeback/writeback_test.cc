@@ -72,28 +72,6 @@ class WritebackTest : public ::testing::Test {
   SteppingClock clock;
 };
 
-TEST_F(WritebackTest, ImportConnectionsAreRefusedBeforeTheStoreIsAsked) {
-  for (const char* sourceMode : {"import-only", "", "nativ", "native ", "Native2"}) {
-    for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector{item("a", "steps")}}}) {
-      try {
-        writeSamples(writeRequest(items, sourceMode));
-        ADD_FAILURE() << "no error for source mode '" << sourceMode << "'";
-      } catch (const protocol::BridgeRuntimeError& error) {
-        EXPECT_EQ(error.errorCase(), protocol::BridgeRuntimeError::Case::unavailable);
-        EXPECT_STREQ(error.what(), "Writeback is only available for native Apple Health connections.");
-      }
-    }
-  }
-  EXPECT_TRUE(store.calls().empty());
-}
-
-TEST_F(WritebackTest, NativeInAnyLetterCasePassesTheGuard) {
-  for (const char* sourceMode : {"native", "Native", "NATIVE"}) {
-    EXPECT_EQ(writeSamples(writeRequest(std::vector{item("a", "steps")}, sourceMode)).writtenCount, 1)
-        << sourceMode;
-  }
-}
-
 TEST_F(WritebackTest, NoItemsSavesNothingAndAsksNothing) {
   for (auto items : {std::optional<std::vector<WritebackItem>>{}, std::optional{std::vector<WritebackItem>{}}}) {
     EXPECT_EQ(writeSamples(writeRequest(items)), (WriteResult{0, {}}));

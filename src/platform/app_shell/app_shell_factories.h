@@ -7,7 +7,7 @@
 #include "platform/app_shell/desktop_toolkit.h"
 #include "platform/application.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 
 // The application object when no desktop can be reached: its event loop is
 // the main-thread queue it is run with, and it never shows a window; its
@@ -34,4 +34,4 @@ struct DesktopToolkitOpening {
 // thread.
 DesktopToolkitOpening openDesktopToolkit();
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

@@ -4,7 +4,7 @@
 #include "platform/app_shell/app_shell_factories.h"
 #include "platform/app_shell/sheet_content.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 namespace {
 
 class DesktopApplication final : public Application {
@@ -40,4 +40,4 @@ std::unique_ptr<Application> makeDesktopApplication(DesktopToolkit& toolkit) {
   return std::make_unique<DesktopApplication>(toolkit);
 }
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

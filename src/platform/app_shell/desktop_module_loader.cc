@@ -12,7 +12,7 @@
 #include "platform/app_shell/app_shell_factories.h"
 #include "protocol/utf8.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 namespace {
 
 // The display the toolkit would open, or nothing: X's first, as GTK tries it
@@ -80,4 +80,4 @@ DesktopToolkitOpening openDesktopToolkit() {
   return {toolkit, {}};
 }
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

@@ -12,7 +12,7 @@
 
 #include "platform/permission_sheet.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 
 // Bumped whenever anything in this file (or the sheet answer it carries)
 // changes shape, so that a stale module
@@ -67,4 +67,4 @@ class DesktopToolkit {
 // toolkit lives for the rest of the process.
 using DesktopToolkitEntry = DesktopToolkit* (*)(int interfaceVersion);
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

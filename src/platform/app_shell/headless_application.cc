@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 namespace {
 
 class HeadlessApplication final : public Application {
@@ -36,4 +36,4 @@ std::unique_ptr<Application> makeHeadlessApplication(std::string sheetUnavailabl
   return std::make_unique<HeadlessApplication>(std::move(sheetUnavailableReason));
 }
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

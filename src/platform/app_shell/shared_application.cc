@@ -9,9 +9,9 @@ namespace tarnwick::platform {
 namespace {
 
 Application* createApplication() {
-  DesktopToolkitOpening opening = openDesktopToolkit();
-  if (opening.toolkit) return makeDesktopApplication(*opening.toolkit).release();
-  return makeHeadlessApplication(std::move(opening.unavailableReason)).release();
+  app_shell::DesktopToolkitOpening opening = app_shell::openDesktopToolkit();
+  if (opening.toolkit) return app_shell::makeDesktopApplication(*opening.toolkit).release();
+  return app_shell::makeHeadlessApplication(std::move(opening.unavailableReason)).release();
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "health/metric_catalogue.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 namespace {
 
 std::string rowLabel(const std::string& identifier) {
@@ -92,4 +92,4 @@ std::shared_ptr<PermissionSheet> makeToolkitPermissionSheet(DesktopToolkit& tool
   return std::make_shared<ToolkitPermissionSheet>(toolkit);
 }
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

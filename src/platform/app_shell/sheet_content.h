@@ -10,7 +10,7 @@
 #include "platform/app_shell/desktop_toolkit.h"
 #include "platform/permission_sheet.h"
 
-namespace tarnwick::platform {
+namespace tarnwick::platform::app_shell {
 
 // The name the sheet asks on behalf of.
 inline constexpr const char* kSheetApplicationName = "Tarnwick";
@@ -46,4 +46,4 @@ PermissionSheetAnswer completedAnswer(const SheetContent& content, PermissionShe
 // each presentation exactly once, even if the toolkit called back twice.
 std::shared_ptr<PermissionSheet> makeToolkitPermissionSheet(DesktopToolkit& toolkit);
 
-}  // namespace tarnwick::platform
+}  // namespace tarnwick::platform::app_shell

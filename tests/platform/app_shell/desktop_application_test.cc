@@ -36,7 +36,7 @@ class RecordingQueue final : public platform::MainThreadQueue {
 TEST(HeadlessApplicationTest, RunLaunchesTheDelegateFromTheQueueItIsGivenAndServesThatQueue) {
   RecordingQueue queue;
   CountingDelegate delegate;
-  std::unique_ptr<platform::Application> application = platform::makeHeadlessApplication("No display.");
+  std::unique_ptr<platform::Application> application = platform::app_shell::makeHeadlessApplication("No display.");
   application->setDelegate(&delegate);
   EXPECT_THROW(application->run(queue), RecordingQueue::ServingStarted);
   // The launch is queued, not called: it must run once the main thread
@@ -53,7 +53,7 @@ TEST(HeadlessApplicationTest, RunLaunchesTheDelegateFromTheQueueItIsGivenAndServ
 TEST(DesktopApplicationTest, RunLaunchesTheDelegateAndServesTheMainQueueInTheLoop) {
   RecordingToolkit toolkit;
   CountingDelegate delegate;
-  std::unique_ptr<platform::Application> application = platform::makeDesktopApplication(toolkit);
+  std::unique_ptr<platform::Application> application = platform::app_shell::makeDesktopApplication(toolkit);
   application->setActivationPolicy(platform::ActivationPolicy::accessory);
   application->setDelegate(&delegate);
   application->run(shell::MainQueue::forApplication());
@@ -74,7 +74,7 @@ TEST(DesktopApplicationTest, RunLaunchesTheDelegateAndServesTheMainQueueInTheLoo
 
 TEST(ToolkitPermissionSheetTest, ShowsWordedRowsAndAnswersTheStoreExactlyOnce) {
   RecordingToolkit toolkit;
-  std::shared_ptr<platform::PermissionSheet> sheet = platform::makeToolkitPermissionSheet(toolkit);
+  std::shared_ptr<platform::PermissionSheet> sheet = platform::app_shell::makeToolkitPermissionSheet(toolkit);
   const std::string steps(health::kStepCountIdentifier);
   platform::PermissionSheetRequest request;
   request.readTypes = {{health::ObjectKind::quantity, steps}};

@@ -9,10 +9,10 @@
 
 namespace tarnwick::testing {
 
-class RecordingToolkit final : public platform::DesktopToolkit {
+class RecordingToolkit final : public platform::app_shell::DesktopToolkit {
  public:
   struct Presentation {
-    platform::SheetContent content;
+    platform::app_shell::SheetContent content;
     std::function<void(platform::PermissionSheetAnswer)> answer;
   };
 
@@ -23,7 +23,7 @@ class RecordingToolkit final : public platform::DesktopToolkit {
     launched();
   }
   void activate() override { ++activations; }
-  void presentSheet(platform::SheetContent content,
+  void presentSheet(platform::app_shell::SheetContent content,
                     std::function<void(platform::PermissionSheetAnswer)> answer) override {
     presentations.push_back({std::move(content), std::move(answer)});
   }

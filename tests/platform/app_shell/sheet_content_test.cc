@@ -15,8 +15,8 @@ namespace {
 
 using platform::PermissionSheetAnswer;
 using platform::PermissionSheetRequest;
-using platform::SheetContent;
-using platform::SheetRow;
+using platform::app_shell::SheetContent;
+using platform::app_shell::SheetRow;
 using Outcome = PermissionSheetAnswer::Outcome;
 
 health::ObjectType quantity(std::string_view identifier) {
@@ -59,7 +59,7 @@ TEST(SheetContentTest, RowsAreLabelledOncePerTypeInCatalogueOrder) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    SheetContent content = platform::sheetContentFor(PermissionSheetRequest{test.types, test.types});
+    SheetContent content = platform::app_shell::sheetContentFor(PermissionSheetRequest{test.types, test.types});
     EXPECT_EQ(labels(content.readRows), test.expectedLabels);
     EXPECT_EQ(labels(content.shareRows), test.expectedLabels);
   }
@@ -69,7 +69,7 @@ TEST(SheetContentTest, WriteAndReadListsStaySeparate) {
   PermissionSheetRequest request;
   request.readTypes = {quantity(health::kStepCountIdentifier), quantity(health::kBodyMassIdentifier)};
   request.shareTypes = {quantity(health::kBodyMassIdentifier)};
-  SheetContent content = platform::sheetContentFor(request);
+  SheetContent content = platform::app_shell::sheetContentFor(request);
   EXPECT_EQ(content.applicationName, "Tarnwick");
   ASSERT_EQ(content.shareRows.size(), 1u);
   EXPECT_EQ(content.shareRows[0].identifier, health::kBodyMassIdentifier);
@@ -110,7 +110,7 @@ TEST(SheetContentTest, CompletedAnswerHoldsExactlyOneChoicePerRow) {
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.name);
-    PermissionSheetAnswer completed = platform::completedAnswer(content, test.given);
+    PermissionSheetAnswer completed = platform::app_shell::completedAnswer(content, test.given);
     EXPECT_EQ(completed.outcome, test.expectedOutcome.value_or(test.given.outcome));
     EXPECT_EQ(completed.readAllowed, test.expectedRead);
     EXPECT_EQ(completed.shareAllowed, test.expectedShare);
@@ -126,7 +126,7 @@ TEST(SheetContentTest, InvitationSaysWhatIsAskedAndHowToChangeItLater) {
   };
   for (const Case& test : {Case{{}, {steps}, "may read."}, Case{{steps}, {}, "may write."},
                            Case{{steps}, {steps}, "may write and read."}}) {
-    std::string text = platform::sheetInvitation(SheetContent{"Tarnwick", test.shareRows, test.readRows});
+    std::string text = platform::app_shell::sheetInvitation(SheetContent{"Tarnwick", test.shareRows, test.readRows});
     EXPECT_NE(text.find(std::string("Turn on what Tarnwick ") + test.access), std::string::npos) << text;
     EXPECT_NE(text.find("\"tarnwick-store reset\""), std::string::npos) << text;
   }

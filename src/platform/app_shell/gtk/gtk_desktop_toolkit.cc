@@ -12,7 +12,7 @@
 #include "platform/app_shell/gtk/open_sheets.h"
 #include "platform/app_shell/gtk/permission_sheet_window.h"
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 namespace {
 
 using Task = std::function<void()>;
@@ -111,11 +111,11 @@ void silenceToolkitOutput() {
 }
 
 }  // namespace
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk
 
-extern "C" __attribute__((visibility("default"))) tarnwick::platform::DesktopToolkit* tarnwick_open_desktop_toolkit(
-    int interfaceVersion) {
-  using namespace tarnwick::platform;
+extern "C" __attribute__((visibility("default"))) tarnwick::platform::app_shell::DesktopToolkit*
+tarnwick_open_desktop_toolkit(int interfaceVersion) {
+  using namespace tarnwick::platform::app_shell;
   if (interfaceVersion != kDesktopToolkitInterfaceVersion) return nullptr;
   gtk::silenceToolkitOutput();
   // The locale must never change what the bridge writes.

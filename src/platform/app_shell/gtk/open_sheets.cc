@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 namespace {
 
 struct Ledger {
@@ -178,4 +178,4 @@ bool startToolkit(bool (*startUp)()) { return startUp(); }
 void noticeToolkitLog(std::string_view, std::string_view) {}
 #endif
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk

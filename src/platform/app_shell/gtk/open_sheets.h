@@ -9,7 +9,7 @@
 
 #include "platform/permission_sheet.h"
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 
 using SheetAnswer = std::function<void(PermissionSheetAnswer)>;
 
@@ -54,4 +54,4 @@ void launchIfPending();
 // main thread waiting instead, as for a lost connection. Main thread.
 void noticeToolkitLog(std::string_view domain, std::string_view message);
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk

@@ -8,7 +8,7 @@
 
 #include "platform/app_shell/sheet_content.h"
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 namespace {
 
 // The look of a current GNOME dialog (rounded "boxed" lists, a large heading)
@@ -309,4 +309,4 @@ void showPermissionSheet(SheetContent content, std::function<void(PermissionShee
   gtk_window_present(sheet->window);
 }
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk

@@ -6,7 +6,7 @@
 
 #include "platform/app_shell/desktop_toolkit.h"
 
-namespace tarnwick::platform::gtk {
+namespace tarnwick::platform::app_shell::gtk {
 
 // The window's title, by which tests and the desktop find it.
 inline constexpr const char* kPermissionSheetTitle = "Health Access";
@@ -17,4 +17,4 @@ inline constexpr const char* kPermissionSheetTitle = "Health Access";
 // the window manager). Main thread only.
 void showPermissionSheet(SheetContent content, std::function<void(PermissionSheetAnswer)> answer);
 
-}  // namespace tarnwick::platform::gtk
+}  // namespace tarnwick::platform::app_shell::gtk
