@@ -121,7 +121,7 @@ TEST(MemoryLimitInStoreTest, RunningOutInsideTheStoreAnswersTheOutOfMemorySenten
   ASSERT_EQ(home.tool({"generate", "--days", "365"}).exitStatus, 0);
   ASSERT_EQ(home.tool({"grant"}).exitStatus, 0);
   int outOfMemory = 0;
-  for (long long limit : {32 * kMebibyte, 40 * kMebibyte, 48 * kMebibyte}) {
+  for (long long limit : {24 * kMebibyte, 28 * kMebibyte, 32 * kMebibyte, 40 * kMebibyte}) {
     SCOPED_TRACE(limit / kMebibyte);
     ProcessResult result = runProcess(kPrlimit, home.options({"--as=" + std::to_string(limit), "--",
                                                               builtProgram("tarnwick")},

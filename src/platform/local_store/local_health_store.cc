@@ -4,6 +4,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -49,13 +50,16 @@ HealthStoreError invalidArgument(const std::string& description) {
   return {HealthErrorCode::invalidArgument, description};
 }
 
-// Runs `work`, letting a HealthStoreError through; anything else a library
-// throws becomes a store failure naming the file.
+// Runs `work`, letting a HealthStoreError and running out of memory through
+// (the bridge answers the latter with its one out-of-memory sentence);
+// anything else a library throws becomes a store failure naming the file.
 template <class Work>
 auto guarded(const std::string& path, Work&& work) -> decltype(work()) {
   try {
     return work();
   } catch (const HealthStoreError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& error) {
     throw HealthStoreError(HealthErrorCode::databaseInaccessible,
