@@ -49,7 +49,7 @@ std::optional<health::Unit> dimensionOf(std::string_view identifier) {
 bool knowsType(NSString* identifier, health::ObjectKind kind) {
   if (identifier == nil) return false;
   const health::MetricEntry* metric = health::findMetricByTypeIdentifier(toStdString(identifier));
-  return metric != nullptr && metric->kind == kind;
+  return metric != nullptr && metric->kind() == kind;
 }
 
 [[noreturn]] void raiseInvalidArgument(NSString* reason) {
