@@ -72,31 +72,11 @@ class HealthKitStore final : public FrameworkStore {
   ~HealthKitStore() override { TARNWICK_RELEASE(store_); }
 
   Answer<std::vector<health::Sample>> executeSampleQuery(const health::SampleQuery& query) override {
-    @autoreleasepool {
-      auto waiter = std::make_shared<Rendezvous<std::vector<health::Sample>>>();
-      std::string failure;
-      HKSampleQuery* platformQuery = makeSampleQuery(query, waiter, failure);
-      if (platformQuery != nil) {
-        failure = execute(platformQuery);
-        TARNWICK_RELEASE(platformQuery);
-      }
-      if (!failure.empty()) return invalidArgument(failure);
-      return waiter->wait();
-    }
+    return runQuery<std::vector<health::Sample>>(query, makeSampleQuery);
   }
 
   Answer<std::optional<health::Statistics>> executeStatisticsQuery(const health::StatisticsQuery& query) override {
-    @autoreleasepool {
-      auto waiter = std::make_shared<Rendezvous<std::optional<health::Statistics>>>();
-      std::string failure;
-      HKStatisticsQuery* platformQuery = makeStatisticsQuery(query, waiter, failure);
-      if (platformQuery != nil) {
-        failure = execute(platformQuery);
-        TARNWICK_RELEASE(platformQuery);
-      }
-      if (!failure.empty()) return invalidArgument(failure);
-      return waiter->wait();
-    }
+    return runQuery<std::optional<health::Statistics>>(query, makeStatisticsQuery);
   }
 
   Answer<bool> requestAuthorization(const std::set<health::ObjectType>& shareTypes,
@@ -153,6 +133,24 @@ class HealthKitStore final : public FrameworkStore {
 
  private:
   // Runs a built query; the reason the framework raised, or "".
+  // Makes the platform's query with `make` (its handler hands the answer to
+  // the waiter), runs it and waits for that answer; a query that cannot be
+  // made or run answers why.
+  template <class Value, class Query, class Make>
+  Answer<Value> runQuery(const Query& query, Make make) {
+    @autoreleasepool {
+      auto waiter = std::make_shared<Rendezvous<Value>>();
+      std::string failure;
+      HKQuery* platformQuery = make(query, waiter, failure);
+      if (platformQuery != nil) {
+        failure = execute(platformQuery);
+        TARNWICK_RELEASE(platformQuery);
+      }
+      if (!failure.empty()) return invalidArgument(failure);
+      return waiter->wait();
+    }
+  }
+
   std::string execute(HKQuery* query) {
     @try {
       [store_ executeQuery:query];
