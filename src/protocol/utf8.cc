@@ -33,20 +33,16 @@ constexpr std::array<SequenceForm, 9> kForms = {{
 
 }  // namespace
 
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i, std::size_t* firstBadByte) {
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
   auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   for (const SequenceForm& form : kForms) {
     if (byte(i) < form.lead.low || byte(i) > form.lead.high) continue;
     for (std::size_t k = 0; k < form.tailLength; ++k) {
       std::size_t at = i + 1 + k;
-      if (at >= text.size() || byte(at) < form.tail[k].low || byte(at) > form.tail[k].high) {
-        if (firstBadByte) *firstBadByte = at;
-        return 0;
-      }
+      if (at >= text.size() || byte(at) < form.tail[k].low || byte(at) > form.tail[k].high) return 0;
     }
     return 1 + form.tailLength;
   }
-  if (firstBadByte) *firstBadByte = i;
   return 0;
 }
 

@@ -8,9 +8,8 @@
 namespace tarnwick::protocol {
 
 // The length of the well-formed UTF-8 sequence that starts at text[i], or 0
-// when there is none; then firstBadByte, when given, is set to the offset of
-// the byte that breaks it (text.size() when the text ends first).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i, std::size_t* firstBadByte = nullptr);
+// when there is none.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i);
 
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
